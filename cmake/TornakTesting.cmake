@@ -1,0 +1,22 @@
+# GoogleTest: Debian's prebuilt package natively; built from Debian's sources when cross-compiling.
+if(CMAKE_CROSSCOMPILING)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  # googletest's own build already names its targets GTest::gtest, GTest::gmock and so on.
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+# One test binary is one ctest test: under Wine every process start costs about a second.
+#   tornak_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib... [LABELS label...])
+function(tornak_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_LABELS)
+    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()

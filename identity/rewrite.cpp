@@ -1,0 +1,35 @@
+#include "identity/rewrite.hpp"
+
+#include "convert/convert.hpp"
+#include "identity/close_on_fault.hpp"
+
+namespace tornak {
+
+void ApplyIdentityPreset(const Text& PidText, BridgeState& state, const VendorLibraries& libraries) {
+  Cp210x& library = libraries[state.NewDriverActive ? LibraryGeneration::New : LibraryGeneration::Old];
+
+  std::uint32_t count = 0;
+  const CP210x_STATUS countStatus = library.CP210x_GetNumDevices(&count);
+  state.NumDevices = static_cast<std::int32_t>(count);
+  if (!Succeeded(countStatus) || state.NumDevices != 1) return;
+
+  auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
+  const CP210x_STATUS openStatus = library.CP210x_Open(0, &handle);
+  state.DeviceHandle = reinterpret_cast<std::intptr_t>(handle);
+  if (!Succeeded(openStatus)) return;
+
+  CloseOnFault guard(library, handle);
+  const std::int32_t pid = HexString2num(PidText);
+  if (pid > 0) {
+    // The vendor ID goes in even when the product ID write failed: the bridge then still ends
+    // up under the chip vendor's ID.
+    library.CP210x_SetPid(handle, static_cast<std::uint32_t>(pid));
+    const std::int32_t vid = HexString2num(kVendorIdText);
+    library.CP210x_SetVid(handle, static_cast<std::uint32_t>(vid));
+  }
+  library.CP210x_Reset(handle);
+  guard.Release();
+  library.CP210x_Close(handle);
+}
+
+}  // namespace tornak

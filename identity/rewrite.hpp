@@ -1,0 +1,22 @@
+#pragma once
+
+#include "convert/text.hpp"
+#include "identity/bridge_state.hpp"
+#include "vendor/cp210x.hpp"
+
+namespace tornak {
+
+// The product IDs the three buttons write, always together with the chip vendor's ID.
+inline constexpr char16_t kKavrenPidText[] = u"840E";
+inline constexpr char16_t kSilabsVcpPidText[] = u"EA60";
+inline constexpr char16_t kSilabsXpressPidText[] = u"EA61";
+inline constexpr char16_t kVendorIdText[] = u"10C4";
+
+// Writes PidText (hexadecimal) and the vendor ID 0x10C4 into the one attached bridge, through
+// the generation that answered the last successful probe, then resets and closes it. Does
+// nothing when there is not exactly one bridge; a product ID of 0 writes nothing but still
+// resets. Shows nothing: the next probe shows the outcome. Faults are not caught; one that
+// comes while the device is open closes it first.
+void ApplyIdentityPreset(const Text& PidText, BridgeState& state, const VendorLibraries& libraries);
+
+}  // namespace tornak

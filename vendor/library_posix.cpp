@@ -1,0 +1,51 @@
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+#include <sys/stat.h>
+
+#include "vendor/shared_library.hpp"
+
+namespace tornak::platform {
+namespace {
+
+std::string ProgramDirectory() {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return {};
+  std::string text(path, static_cast<std::size_t>(length));
+  return text.substr(0, text.find_last_of('/') + 1);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+LoadOutcome OpenLibrary(const std::string& fileName) {
+  // Like Windows, look in the program's own folder first; a bare name given to dlopen then
+  // goes through the dynamic linker's search, which does not include the current directory.
+  std::string local = ProgramDirectory() + fileName;
+  const bool inProgramFolder = fileName.find('/') == std::string::npos && IsFile(local);
+  const std::string& target = inProgramFolder ? local : fileName;
+  dlerror();
+  if (void* module = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL)) return {module, {}, {}};
+  const char* reason = dlerror();
+  std::string detail = reason != nullptr ? reason : "unknown reason";
+  // dlopen reports a file it could not find and one it could not load through the same call;
+  // only its text tells them apart.
+  if (!inProgramFolder && detail.find("No such file") != std::string::npos)
+    return {nullptr, FaultKind::LibraryNotFound, {}};
+  return {nullptr, FaultKind::LibraryNotLoadable, detail};
+}
+
+SharedLibrary::EntryAddress FindEntryPoint(void* module, const char* name) {
+  return reinterpret_cast<SharedLibrary::EntryAddress>(dlsym(module, name));
+}
+
+void CloseLibrary(void* module) { dlclose(module); }
+
+}  // namespace tornak::platform

@@ -1,0 +1,25 @@
+#include "vendor/loaded_cp210x.hpp"
+
+#include <utility>
+
+namespace tornak {
+
+std::string LibraryFileName(LibraryGeneration generation) {
+  const char* stem = generation == LibraryGeneration::New ? "CP210xManufacturingN" : "CP210xManufacturing";
+#ifdef _WIN32
+  return std::string(stem) + ".dll";
+#else
+  return "lib" + std::string(stem) + ".so";
+#endif
+}
+
+LoadedCp210x::LoadedCp210x(LibraryGeneration generation) : library_(LibraryFileName(generation)) {}
+
+LoadedCp210x::LoadedCp210x(std::string fileName) : library_(std::move(fileName)) {}
+
+#define CP210X_DEFINE_OPERATION(name, params, args) \
+  CP210x_STATUS LoadedCp210x::name params { return Resolve(name##_, #name) args; }
+CP210X_ENTRY_POINTS(CP210X_DEFINE_OPERATION)
+#undef CP210X_DEFINE_OPERATION
+
+}  // namespace tornak

@@ -1,0 +1,27 @@
+#include "vendor/shared_library.hpp"
+
+#include <utility>
+
+namespace tornak {
+
+SharedLibrary::SharedLibrary(std::string fileName) : fileName_(std::move(fileName)) {}
+
+SharedLibrary::~SharedLibrary() {
+  if (module_ != nullptr) platform::CloseLibrary(module_);
+}
+
+void SharedLibrary::Load() {
+  if (module_ != nullptr) return;
+  platform::LoadOutcome outcome = platform::OpenLibrary(fileName_);
+  if (outcome.module == nullptr) throw Fault(outcome.failure, fileName_, fileName_, outcome.detail);
+  module_ = outcome.module;
+}
+
+SharedLibrary::EntryAddress SharedLibrary::EntryPoint(const char* name) {
+  Load();
+  EntryAddress address = platform::FindEntryPoint(module_, name);
+  if (address == nullptr) throw Fault(FaultKind::MissingEntryPoint, name, fileName_);
+  return address;
+}
+
+}  // namespace tornak
