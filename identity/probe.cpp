@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "convert/convert.hpp"
-#include "identity/close_on_fault.hpp"
+#include "identity/bridge_access.hpp"
 
 namespace tornak {
 namespace {
@@ -59,19 +59,14 @@ void ShowNoDevice(LibraryGeneration generation, BridgeState& state, IdentityDisp
 }
 
 bool ReadBridge(ProbeBuffers& b, BridgeState& state, Cp210x& library) {
-  std::uint32_t count = 0;
-  const CP210x_STATUS countStatus = library.CP210x_GetNumDevices(&count);
-  state.NumDevices = static_cast<std::int32_t>(count);
-  if (!Succeeded(countStatus) || state.NumDevices != 1) return false;
+  if (!CountOneBridge(library, state)) return false;
 
   library.CP210x_GetProductString(0, b.listSerial.data(), kListSerialNumber);
   library.CP210x_GetProductString(0, b.listDescription.data(), kListDescription);
   library.CP210x_GetProductString(0, b.listPath.data(), kListFullPath);
 
-  auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
-  const CP210x_STATUS openStatus = library.CP210x_Open(0, &handle);
-  state.DeviceHandle = reinterpret_cast<std::intptr_t>(handle);
-  if (!Succeeded(openStatus)) return false;
+  if (!OpenBridge(library, state)) return false;
+  const auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
 
   CloseOnFault guard(library, handle);
   const bool read = ReadDevice(library, handle, b);

@@ -1,22 +1,17 @@
 #include "identity/rewrite.hpp"
 
 #include "convert/convert.hpp"
-#include "identity/close_on_fault.hpp"
+#include "identity/bridge_access.hpp"
 
 namespace tornak {
 
 void ApplyIdentityPreset(const Text& PidText, BridgeState& state, const VendorLibraries& libraries) {
   Cp210x& library = libraries[state.NewDriverActive ? LibraryGeneration::New : LibraryGeneration::Old];
 
-  std::uint32_t count = 0;
-  const CP210x_STATUS countStatus = library.CP210x_GetNumDevices(&count);
-  state.NumDevices = static_cast<std::int32_t>(count);
-  if (!Succeeded(countStatus) || state.NumDevices != 1) return;
+  if (!CountOneBridge(library, state)) return;
 
-  auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
-  const CP210x_STATUS openStatus = library.CP210x_Open(0, &handle);
-  state.DeviceHandle = reinterpret_cast<std::intptr_t>(handle);
-  if (!Succeeded(openStatus)) return;
+  if (!OpenBridge(library, state)) return;
+  const auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
 
   CloseOnFault guard(library, handle);
   const std::int32_t pid = HexString2num(PidText);

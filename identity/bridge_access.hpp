@@ -1,10 +1,29 @@
 #pragma once
 
+#include <cstdint>
 #include <exception>
 
+#include "identity/bridge_state.hpp"
 #include "vendor/cp210x.hpp"
 
 namespace tornak {
+
+// The count query; true when it succeeded and found exactly one bridge. Writes NumDevices; a
+// query that fails without writing leaves the previous count in place.
+inline bool CountOneBridge(Cp210x& library, BridgeState& state) {
+  auto count = static_cast<std::uint32_t>(state.NumDevices);
+  const CP210x_STATUS status = library.CP210x_GetNumDevices(&count);
+  state.NumDevices = static_cast<std::int32_t>(count);
+  return Succeeded(status) && state.NumDevices == 1;
+}
+
+// Opens device 0 into the DeviceHandle slot; true when the open succeeded.
+inline bool OpenBridge(Cp210x& library, BridgeState& state) {
+  auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
+  const CP210x_STATUS status = library.CP210x_Open(0, &handle);
+  state.DeviceHandle = reinterpret_cast<std::intptr_t>(handle);
+  return Succeeded(status);
+}
 
 // Closes an open device when a fault unwinds past it, so that no handle outlives the event
 // that opened it. Normal paths close the device themselves, in their own order, and then

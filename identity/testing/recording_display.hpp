@@ -1,0 +1,33 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "identity/identity_display.hpp"
+
+namespace tornak::testing {
+
+// Keeps the captions the probe set, the order it set them in, and the warnings it showed.
+class RecordingDisplay final : public IdentityDisplay {
+ public:
+  std::map<DisplayField, Text> fields;
+  std::vector<std::string> order;
+  std::vector<Text> warnings;
+
+  void SetFieldText(DisplayField field, const Text& text) override {
+    fields[field] = text;
+    order.emplace_back(ControlName(field));
+  }
+  void ShowWarning(const Text& text) override {
+    warnings.push_back(text);
+    order.emplace_back("warning");
+  }
+
+  Text operator[](DisplayField field) const {
+    const auto found = fields.find(field);
+    return found == fields.end() ? Text{} : found->second;
+  }
+};
+
+}  // namespace tornak::testing
