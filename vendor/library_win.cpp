@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "vendor/shared_library.hpp"
 
@@ -32,21 +34,80 @@ std::string SystemMessage(DWORD error) {
   return text;
 }
 
+std::wstring Directory(DWORD (*query)(wchar_t*, UINT)) {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = query(buffer, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring{};
+}
+
+DWORD SystemDirectory(wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
+DWORD WindowsDirectory(wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
+
+std::wstring ProgramDirectory() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L"\\/"));
+}
+
+bool IsAbsolute(const std::wstring& path) {
+  return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+         (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\');
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The standard search order without the current directory: the program's folder, the system
+// folders, then the absolute folders on PATH (a relative PATH entry is the current directory
+// again). Wine does not take the current directory out of LoadLibrary's own search, so the
+// program searches by itself and loads by full path. Empty when the file is nowhere.
+std::wstring FindLibrary(const std::wstring& fileName) {
+  if (IsAbsolute(fileName)) return IsFile(fileName) ? fileName : std::wstring{};
+  std::vector<std::wstring> folders = {ProgramDirectory(), Directory(SystemDirectory), Directory(WindowsDirectory)};
+  const DWORD pathLength = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  if (pathLength > 0) {
+    std::wstring path(pathLength, L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), pathLength));
+    std::size_t start = 0;
+    while (start <= path.size()) {
+      const std::size_t end = std::min(path.find(L';', start), path.size());
+      folders.push_back(path.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  for (const std::wstring& folder : folders) {
+    if (!IsAbsolute(folder)) continue;
+    const wchar_t last = folder.back();
+    const std::wstring candidate = folder + (last == L'\\' || last == L'/' ? L"" : L"\\") + fileName;
+    if (IsFile(candidate)) return candidate;
+  }
+  return {};
+}
+
 }  // namespace
 
 LoadOutcome OpenLibrary(const std::string& fileName) {
-  // An empty DLL directory takes the current directory out of the search, so a file of the
-  // same name planted there is never loaded; the program's folder, the system folders and
-  // PATH are still searched.
+  // An empty DLL directory keeps the current directory out of the search for the library's own
+  // dependencies; the library itself is looked up below, by full path.
   SetDllDirectoryW(L"");
-  // No "insert the disk" or "bad image" boxes from the loader itself: the window reports it.
+  const std::wstring path = FindLibrary(Widen(fileName));
+  if (path.empty()) return {nullptr, FaultKind::LibraryNotFound, {}};
+  // No "bad image" boxes from the loader itself: the window reports the fault.
   UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  HMODULE module = LoadLibraryW(Widen(fileName).c_str());
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   DWORD error = GetLastError();
   SetErrorMode(previousMode);
   if (module != nullptr) return {reinterpret_cast<void*>(module), {}, {}};
-  if (error == ERROR_MOD_NOT_FOUND || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-    return {nullptr, FaultKind::LibraryNotFound, {}};
   if (error == ERROR_BAD_EXE_FORMAT)
     return {nullptr, FaultKind::LibraryNotLoadable,
             "it is not a library this program can use (not a library, or built for another processor)"};
