@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the portable core natively (plain and with sanitizers),
+# and the Windows build under Wine. Exits non-zero when anything fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+trap 'scripts/wine-stop' EXIT
+
+failed=()
+for preset in native native-asan windows; do
+  echo "=== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset" || failed+=("$preset")
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "All test presets passed."
