@@ -5,6 +5,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "vendor/library_image.hpp"
 #include "vendor/shared_library.hpp"
 
 namespace tornak::platform {
@@ -39,6 +40,10 @@ LoadOutcome OpenLibrary(const std::string& fileName) {
   // only its text tells them apart.
   if (!inProgramFolder && detail.find("No such file") != std::string::npos)
     return {nullptr, FaultKind::LibraryNotFound, {}};
+  if (inProgramFolder || fileName.find('/') != std::string::npos) {
+    std::string reason = ExplainLibraryFile(target, 8 * static_cast<int>(sizeof(void*)));
+    if (!reason.empty()) detail = reason;
+  }
   return {nullptr, FaultKind::LibraryNotLoadable, detail};
 }
 

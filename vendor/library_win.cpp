@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "vendor/library_image.hpp"
 #include "vendor/shared_library.hpp"
 
 namespace tornak::platform {
@@ -17,6 +18,14 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr, nullptr);
+  return narrow;
+}
+
 std::string SystemMessage(DWORD error) {
   wchar_t* buffer = nullptr;
   DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -24,9 +33,7 @@ std::string SystemMessage(DWORD error) {
                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   std::string text;
   if (length != 0 && buffer != nullptr) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    text.resize(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), text.data(), size, nullptr, nullptr);
+    text = Narrow(std::wstring(buffer, length));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   }
   if (buffer != nullptr) LocalFree(buffer);
@@ -108,10 +115,9 @@ LoadOutcome OpenLibrary(const std::string& fileName) {
   DWORD error = GetLastError();
   SetErrorMode(previousMode);
   if (module != nullptr) return {reinterpret_cast<void*>(module), {}, {}};
-  if (error == ERROR_BAD_EXE_FORMAT)
-    return {nullptr, FaultKind::LibraryNotLoadable,
-            "it is not a library this program can use (not a library, or built for another processor)"};
-  return {nullptr, FaultKind::LibraryNotLoadable, SystemMessage(error)};
+  std::string reason = ExplainLibraryFile(std::filesystem::path(path), 8 * static_cast<int>(sizeof(void*)));
+  if (reason.empty()) reason = SystemMessage(error);
+  return {nullptr, FaultKind::LibraryNotLoadable, reason};
 }
 
 SharedLibrary::EntryAddress FindEntryPoint(void* module, const char* name) {

@@ -7,6 +7,7 @@
 
 #include "fault/fault.hpp"
 #include "vendor/loaded_cp210x.hpp"
+#include "vendor/tests/pe_image.hpp"
 
 namespace tornak {
 namespace {
@@ -133,6 +134,22 @@ TEST(Loader, FileThatIsNoLibraryIsReportedAsNotLoadable) {
   EXPECT_EQ(fault.Kind(), FaultKind::LibraryNotLoadable);
   EXPECT_EQ(fault.Subject(), name);
   EXPECT_FALSE(fault.Detail().empty());
+}
+
+TEST(Loader, LibraryForTheOtherBitnessSaysWhichOneIsNeeded) {
+  const std::string name = "tornak-test-otherbits" + std::string(TORNAK_LIBRARY_SUFFIX);
+  ScopedFile other(kBin / name);
+  {
+    const bool program64 = sizeof(void*) == 8;
+    const auto image = PortableExecutable(program64 ? 0x014C : 0x8664, true);
+    std::ofstream out(other.Path(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  }
+  LoadedCp210x library(name);
+  const Fault fault = FaultOf([&] { Count(library); });
+  EXPECT_EQ(fault.Kind(), FaultKind::LibraryNotLoadable);
+  const std::string needed = sizeof(void*) == 8 ? "needs a 64-bit library" : "needs a 32-bit library";
+  EXPECT_NE(fault.Detail().find(needed), std::string::npos) << fault.Detail();
 }
 
 TEST(Loader, GenerationsHaveTheVendorsFileNames) {
