@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the portable core natively (plain and with sanitizers),
+# Sets up, builds and runs every test: the portable core natively (plain, with sanitizers, and
+# a short bounded run of each fuzzer),
 # and the Windows build under Wine. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,7 +9,7 @@ scripts/setup.sh
 trap 'scripts/wine-stop' EXIT
 
 failed=()
-for preset in native native-asan windows; do
+for preset in native native-asan fuzz windows; do
   echo "=== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
