@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the portable core natively (plain, with sanitizers, and
-# a short bounded run of each fuzzer),
-# and the Windows build under Wine. Exits non-zero when anything fails.
+# Sets up, builds and runs every test: the portable core natively (plain, with sanitizers, and a
+# short bounded run of each fuzzer), and the Windows build under Wine. Exits non-zero when
+# anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
