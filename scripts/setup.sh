@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64
+  wine wine64 fonts-wine
   xvfb x11-utils xdotool imagemagick
   zip unzip
 )
