@@ -1,0 +1,17 @@
+#pragma once
+
+#include <exception>
+
+#include "convert/text.hpp"
+
+namespace tornak {
+
+// What the error box says about a fault that ended an event: what went wrong, in plain words,
+// and where it can be helped what to do about it. Any other exception is named by its
+// message. Two faults with the same text count as the same fault.
+Text FaultMessage(const std::exception& fault);
+
+// For something thrown that is not an exception at all.
+Text UnknownFaultMessage();
+
+}  // namespace tornak

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace tornak {
+
+enum class ControlKind { Label, PushButton };
+
+// A rectangle in twips (1/1440 inch) or in pixels: position within the client area and size.
+struct LayoutRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const LayoutRect&, const LayoutRect&) = default;
+};
+
+struct ControlSpec {
+  std::string_view name;  // the design's control name, as ControlName(DisplayField) gives it
+  ControlKind kind;
+  std::wstring_view caption;
+  LayoutRect twips;
+  bool border;  // single-line sunken border
+};
+
+inline constexpr int kClientWidthTwips = 7710;
+inline constexpr int kClientHeightTwips = 1710;
+inline constexpr unsigned kDefaultDpi = 96;
+
+// Every control of the window, in creation order, which is also the tab order.
+inline constexpr std::array<ControlSpec, 12> kControls{{
+    {"Label1", ControlKind::Label, L"VID  /  PID", {60, 600, 1095, 195}, false},
+    {"Rvid", ControlKind::Label, L"", {1320, 570, 555, 255}, true},
+    {"Rpid", ControlKind::Label, L"", {1920, 570, 555, 255}, true},
+    {"Label2", ControlKind::Label, L"Serial number", {60, 1020, 1095, 195}, false},
+    {"Rsernum", ControlKind::Label, L"", {1320, 975, 2415, 255}, true},
+    {"Label3", ControlKind::Label, L"Product string", {60, 1440, 1095, 195}, false},
+    {"Rprodstr", ControlKind::Label, L"", {1320, 1395, 2415, 255}, true},
+    {"ProdString", ControlKind::Label, L"", {60, 60, 7575, 255}, true},
+    {"SetKavrenPID", ControlKind::PushButton, L"Set custom KAVREN PID = 840E (VCP +  DLL)", {3840, 420, 3795, 375}, false},
+    {"SetSilabsPID", ControlKind::PushButton, L"Set generic SILABS PID = EA60  (VCP driver)", {3840, 840, 3795, 375}, false},
+    {"SetSilabsPIDxpress", ControlKind::PushButton, L"Set generic SILABS PID = EA61  (USBXpress)", {3840, 1260, 3795, 375}, false},
+    {"DriverType", ControlKind::Label, L"Driver Type", {2580, 600, 1095, 195}, false},
+}};
+
+// Position of a control in kControls; kControls.size() for an unknown name.
+constexpr std::size_t ControlIndex(std::string_view name) {
+  for (std::size_t i = 0; i < kControls.size(); ++i)
+    if (kControls[i].name == name) return i;
+  return kControls.size();
+}
+
+// Child window identifiers: the table position plus this base, so that 0 and the dialog
+// manager's IDOK/IDCANCEL are never used.
+inline constexpr int kFirstControlId = 100;
+
+constexpr int ControlId(std::string_view name) { return kFirstControlId + static_cast<int>(ControlIndex(name)); }
+
+// Twips at the given DPI, rounded to the nearest pixel.
+int TwipsToPixels(int twips, unsigned dpi);
+LayoutRect ScaleToDpi(const LayoutRect& twips, unsigned dpi);
+
+}  // namespace tornak

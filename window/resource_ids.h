@@ -1,0 +1,4 @@
+#pragma once
+
+// Resource identifiers shared by the resource scripts and the code.
+#define IDI_TORNAK 1
