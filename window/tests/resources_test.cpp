@@ -1,0 +1,83 @@
+#include <gmock/gmock.h>
+
+#include <string>
+
+#include "window/resource_ids.h"
+#include "window/unique_handle.hpp"
+
+namespace tornak {
+namespace {
+
+// The program itself, built beside this test.
+std::wstring ProgramPath() {
+  wchar_t path[MAX_PATH]{};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring text(path);
+  return text.substr(0, text.find_last_of(L"\\/") + 1) + L"tornak.exe";
+}
+
+TEST(ProgramResources, VersionRecord) {
+  const std::wstring program = ProgramPath();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
+  ASSERT_NE(size, 0u) << "no version record in tornak.exe";
+  std::string data(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, size, data.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(1, 1));
+  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(3, 0));
+  EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(1, 1));
+  EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(3, 0));
+
+  const std::pair<const wchar_t*, const wchar_t*> strings[] = {
+      {L"FileVersion", L"1.01.0003"}, {L"ProductVersion", L"1.01.0003"},    {L"ProductName", L"Tornak"},
+      {L"InternalName", L"tornak"},   {L"OriginalFilename", L"tornak.exe"}, {L"CompanyName", L"Kavren"},
+  };
+  for (const auto& [name, expected] : strings) {
+    wchar_t* value = nullptr;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    ASSERT_TRUE(VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) << key;
+    EXPECT_STREQ(value, expected) << key;
+  }
+}
+
+TEST(ProgramResources, IconIn32And16PixelsOf24BitColourAndTheManifest) {
+  UniqueModule program(LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(program);
+
+#pragma pack(push, 2)
+  struct GroupEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+  };
+#pragma pack(pop)
+  HRSRC group = FindResourceW(program.Get(), MAKEINTRESOURCEW(IDI_TORNAK), RT_GROUP_ICON);
+  ASSERT_NE(group, nullptr);
+  const auto* header = static_cast<const WORD*>(LockResource(LoadResource(program.Get(), group)));
+  const auto* entries = reinterpret_cast<const GroupEntry*>(header + 3);
+  std::vector<std::pair<int, int>> sizes;
+  for (WORD i = 0; i < header[2]; ++i) {
+    sizes.emplace_back(entries[i].width, entries[i].bitCount);
+    HRSRC image = FindResourceW(program.Get(), MAKEINTRESOURCEW(entries[i].id), RT_ICON);
+    ASSERT_NE(image, nullptr);
+    const auto* bitmap = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(program.Get(), image)));
+    EXPECT_EQ(bitmap->biWidth, entries[i].width);
+    EXPECT_EQ(bitmap->biBitCount, 24);
+  }
+  EXPECT_THAT(sizes, ::testing::UnorderedElementsAre(std::pair{32, 24}, std::pair{16, 24}));
+
+  HRSRC manifest = FindResourceW(program.Get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+  ASSERT_NE(manifest, nullptr);
+  const std::string text(static_cast<const char*>(LockResource(LoadResource(program.Get(), manifest))),
+                         SizeofResource(program.Get(), manifest));
+  EXPECT_THAT(text, ::testing::HasSubstr("PerMonitorV2"));
+  EXPECT_THAT(text, ::testing::HasSubstr("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+}
+
+}  // namespace
+}  // namespace tornak

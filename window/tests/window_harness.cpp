@@ -1,0 +1,74 @@
+#include "window/tests/window_harness.hpp"
+
+namespace tornak::testing {
+
+bool Pump(DWORD ms, const std::function<bool()>& done) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      // A window destroyed by an earlier test posts WM_QUIT; it is not this test's to act on.
+      if (message.message == WM_QUIT) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (done && done()) return true;
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= ms) return !done;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+  }
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64]{};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+LayoutRect RectInParent(HWND child) {
+  RECT r{};
+  GetWindowRect(child, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+WindowTest::WindowTest() {
+  newFake.numDevices = 0;
+  oldFake.numDevices = 0;
+}
+
+WindowTest::~WindowTest() {
+  window.reset();
+  Pump(0);
+}
+
+void WindowTest::Open(MessageBoxFunction showBox) {
+  if (!showBox) {
+    showBox = [this](HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+      boxes.push_back({owner, text, caption, type, IsWindowVisible(owner) != FALSE});
+      maxBoxDepth = std::max(maxBoxDepth, ++boxDepth);
+      Pump(holdMs);
+      --boxDepth;
+      return IDOK;
+    };
+  }
+  window = std::make_unique<MainWindow>(libraries, showBox);
+  ASSERT_TRUE(window->Open(SW_SHOWNORMAL));
+}
+
+bool WindowTest::PumpUntilField(const char* name, const std::wstring& text, DWORD ms) {
+  return Pump(ms, [&] { return Field(name) == text; });
+}
+
+void WindowTest::ExpectNoDeviceShown() const {
+  for (const char* name : {"Rvid", "Rpid", "Rsernum", "Rprodstr"}) EXPECT_EQ(Field(name), L"") << name;
+  EXPECT_EQ(Field("DriverType"), L"No device");
+}
+
+}  // namespace tornak::testing

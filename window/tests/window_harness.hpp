@@ -1,0 +1,88 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "identity/testing/recording_cp210x.hpp"
+#include "window/main_window.hpp"
+
+namespace tornak::testing {
+
+// Dispatches the thread's messages, as the program's loop would, for about ms milliseconds or
+// until done() holds. Returns done() (true when there is none).
+bool Pump(DWORD ms, const std::function<bool()>& done = nullptr);
+
+std::wstring TextOf(HWND window);
+std::wstring ClassOf(HWND window);
+// The position of a child window in its parent's client area.
+LayoutRect RectInParent(HWND child);
+
+// One generation as the window sees it: passes every call on to target, which a test may switch
+// (a missing library, then a fake bridge), and notes what the probe hands over.
+class SwitchableCp210x final : public Cp210x {
+ public:
+  explicit SwitchableCp210x(Cp210x& initial) : target(&initial) {}
+  Cp210x* target;
+  std::vector<std::intptr_t> handlesGivenToOpen;
+  std::vector<DWORD> countTimes;  // GetTickCount of each device count
+  std::function<void()> beforeEachCall;  // may throw
+
+#define TORNAK_FORWARD(name, params, args) \
+  CP210x_STATUS name params override {     \
+    if (beforeEachCall) beforeEachCall();  \
+    Inspect args;                          \
+    return target->name args;              \
+  }
+  CP210X_ENTRY_POINTS(TORNAK_FORWARD)
+#undef TORNAK_FORWARD
+
+ private:
+  void Inspect(std::uint32_t*) { countTimes.push_back(GetTickCount()); }
+  void Inspect(std::uint32_t, CP210x_HANDLE* handle) {
+    handlesGivenToOpen.push_back(reinterpret_cast<std::intptr_t>(*handle));
+  }
+  template <typename... Args>
+  void Inspect(Args...) {}
+};
+
+struct RecordedBox {
+  HWND owner;
+  std::wstring text;
+  const wchar_t* caption;  // kept only to tell null from not
+  UINT type;
+  bool ownerVisible;
+};
+
+// A window over two fake generations whose message boxes are recorded instead of shown. A
+// recorded box can stay "open" for holdMs, dispatching messages as a real one does.
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest();
+  ~WindowTest() override;
+
+  void Open(MessageBoxFunction boxes = nullptr);
+  HWND Hwnd() const { return window->Handle(); }
+  std::wstring Field(const char* name) const { return TextOf(window->Control(name)); }
+  bool PumpUntilField(const char* name, const std::wstring& text, DWORD ms = 3000);
+  // What a probe that found nothing, or broke off, leaves on screen.
+  void ExpectNoDeviceShown() const;
+
+  RecordingCp210x newFake{"CP210xManufacturingN.dll"};
+  RecordingCp210x oldFake{"CP210xManufacturing.dll"};
+  SwitchableCp210x newLib{newFake};
+  SwitchableCp210x oldLib{oldFake};
+  VendorLibraries libraries{newLib, oldLib};
+  std::vector<RecordedBox> boxes;
+  DWORD holdMs = 0;
+  int boxDepth = 0;
+  int maxBoxDepth = 0;
+  std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace tornak::testing
