@@ -1,0 +1,107 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vendor/cp210x_api.hpp"
+
+namespace tornak::sim {
+
+// The two library generations, as the state file names them.
+enum class Generation { New, Old };
+inline constexpr std::size_t kGenerationCount = 2;
+
+// Which generations report a bridge.
+enum class Visibility { New, Old, Both };
+
+// The list strings of CP210x_GetProductString; the value is the selector.
+enum class ListString { Serial = 0, Description = 1, Path = 2 };
+inline constexpr std::size_t kListStringCount = 3;
+
+// One simulated bridge. Strings are raw bytes: whatever the library hands out, unchanged.
+struct Bridge {
+  std::string name;
+  Visibility seenBy = Visibility::New;
+  std::uint16_t vid = 0;
+  std::uint16_t pid = 0;
+  // Written by SetVid/SetPid; they replace vid/pid at the next reset.
+  std::optional<std::uint16_t> pendingVid;
+  std::optional<std::uint16_t> pendingPid;
+  std::string serial;
+  std::string product;
+  std::array<std::string, kListStringCount> list;
+  // Lengths reported in place of the real ones, for callers that trust them too far.
+  std::optional<std::uint8_t> serialLength;
+  std::optional<std::uint8_t> productLength;
+  // A list string handed out with no NUL in the whole buffer.
+  std::array<bool, kListStringCount> unterminated{};
+
+  bool SeenBy(Generation generation) const noexcept;
+  bool operator==(const Bridge&) const = default;
+};
+
+// An operation made to return `status` without doing anything; for one generation or both.
+struct Failure {
+  std::string operation;
+  std::optional<Generation> generation;
+  CP210x_STATUS status = 0;
+
+  bool operator==(const Failure&) const = default;
+};
+
+// A handle the library gave out and nobody closed yet.
+struct OpenHandle {
+  std::uint64_t value = 0;
+  Generation generation = Generation::New;
+  std::string bridge;  // empty once the bridge was detached
+
+  bool operator==(const OpenHandle&) const = default;
+};
+
+struct State {
+  std::vector<Bridge> bridges;  // in attach order: the order devices are indexed in
+  std::vector<Failure> failures;
+  std::vector<OpenHandle> handles;
+  std::array<std::uint64_t, kGenerationCount> opens{};
+  std::array<std::uint64_t, kGenerationCount> closes{};
+  std::uint64_t nextHandle = 1;  // a sequence number; the library turns it into a handle value
+
+  Bridge* FindBridge(std::string_view name);
+  const Bridge* FindBridge(std::string_view name) const;
+  // The index-th bridge a generation sees, or nullptr.
+  Bridge* VisibleBridge(Generation generation, std::uint32_t index);
+  const Bridge* VisibleBridge(Generation generation, std::uint32_t index) const;
+  std::uint32_t VisibleCount(Generation generation) const;
+  OpenHandle* FindHandle(std::uint64_t value);
+  const OpenHandle* FindHandle(std::uint64_t value) const;
+  // The status injected for an operation; one for this generation wins over one for both.
+  std::optional<CP210x_STATUS> InjectedFailure(std::string_view operation, Generation generation) const;
+  // Removes the bridge; its open handles stay, but lead nowhere. False when there is none.
+  bool Detach(std::string_view name);
+
+  bool operator==(const State&) const = default;
+};
+
+constexpr std::size_t Index(Generation generation) { return static_cast<std::size_t>(generation); }
+constexpr std::size_t Index(ListString which) { return static_cast<std::size_t>(which); }
+
+// The names used in the state file and on the command line.
+std::string_view GenerationName(Generation generation);
+std::optional<Generation> ParseGeneration(std::string_view text);
+std::string_view VisibilityName(Visibility visibility);
+std::optional<Visibility> ParseVisibility(std::string_view text);
+std::string_view ListStringName(ListString which);  // "list-serial" and so on
+std::optional<ListString> ParseListString(std::string_view text);
+
+// The library's entry point names, in the order the library documents them.
+const std::vector<std::string_view>& EntryPointNames();
+bool IsEntryPointName(std::string_view name);
+
+// Bridge names: a letter or digit, then letters, digits, '_', '.' or '-'; at most 64 bytes.
+bool IsValidBridgeName(std::string_view name);
+
+}  // namespace tornak::sim
