@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "sim/platform.hpp"
+#include "sim/state_store.hpp"
+#include "sim/tests/test_support.hpp"
+#include "sim/tool/tool.hpp"
+
+namespace tornak::sim {
+namespace {
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class Tool : public testing::Test {
+ protected:
+  Outcome Run(const std::vector<std::string>& arguments) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = RunTool(arguments, out, err);
+    return {code, out.str(), err.str()};
+  }
+
+  // Runs a command that must succeed.
+  std::string Ok(const std::vector<std::string>& arguments) {
+    const Outcome outcome = Run(arguments);
+    EXPECT_EQ(outcome.code, kExitOk) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    return outcome.out;
+  }
+
+  State Saved() { return ReadState(file_.Path()); }
+  Bridge SavedBridge(const std::string& name) {
+    const State state = Saved();
+    const Bridge* bridge = state.FindBridge(name);
+    if (bridge == nullptr) throw std::runtime_error("no bridge " + name);
+    return *bridge;
+  }
+
+  test::TempStateFile file_;
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(Tool, AttachGivesDefaultsFreeNamesAndMatchingListStrings) {
+  EXPECT_EQ(Ok({"attach"}), "bridge1\n");
+  EXPECT_EQ(Ok({"attach"}), "bridge2\n");
+  const Bridge bridge = SavedBridge("bridge1");
+  EXPECT_EQ(bridge.vid, 0x10C4);
+  EXPECT_EQ(bridge.pid, 0xEA60);
+  EXPECT_EQ(bridge.seenBy, Visibility::New);
+  EXPECT_FALSE(bridge.product.empty());
+  EXPECT_EQ(bridge.list[Index(ListString::Serial)], bridge.serial);
+  EXPECT_EQ(bridge.list[Index(ListString::Description)], bridge.product);
+  EXPECT_NE(SavedBridge("bridge2").serial, bridge.serial);
+
+  Ok({"attach", "other", "--vid", "403", "--pid=6001", "--serial", "A 1", "--seen", "both", "--list-description",
+      "Listed"});
+  const Bridge other = SavedBridge("other");
+  EXPECT_EQ(other.vid, 0x0403);
+  EXPECT_EQ(other.pid, 0x6001);
+  EXPECT_EQ(other.seenBy, Visibility::Both);
+  EXPECT_EQ(other.list[Index(ListString::Serial)], "A 1");
+  EXPECT_EQ(other.list[Index(ListString::Description)], "Listed");
+  EXPECT_TRUE(Contains(other.list[Index(ListString::Path)], "vid_0403&pid_6001#A 1#"));
+
+  const Outcome again = Run({"attach", "bridge1"});
+  EXPECT_EQ(again.code, kExitError);
+  EXPECT_TRUE(Contains(again.err, "'bridge1' is attached already"));
+  EXPECT_EQ(Saved().bridges.size(), 3u);
+}
+
+TEST_F(Tool, SetChangesOnlyWhatItIsGiven) {
+  Ok({"attach"});
+  const Bridge before = SavedBridge("bridge1");
+  Ok({"set", "bridge1", "--serial-hex", "41ff00", "--list-path-hex", "", "--serial-length", "200",
+      "--unterminated", "list-serial", "--unterminated", "list-path", "--pending-pid", "EA61"});
+  Bridge expected = before;
+  expected.serial = std::string("A\xFF\0", 3);
+  expected.list[Index(ListString::Path)] = "";
+  expected.serialLength = 200;
+  expected.unterminated = {true, false, true};
+  expected.pendingPid = 0xEA61;
+  EXPECT_EQ(SavedBridge("bridge1"), expected);
+
+  Ok({"set", "bridge1", "--serial-length", "real", "--terminated", "list-path", "--pending-pid", "none",
+      "--product-length", "0"});
+  expected.serialLength.reset();
+  expected.unterminated[Index(ListString::Path)] = false;
+  expected.pendingPid.reset();
+  expected.productLength = 0;
+  EXPECT_EQ(SavedBridge("bridge1"), expected);
+
+  const Outcome missing = Run({"set", "bridge9", "--pid", "1"});
+  EXPECT_EQ(missing.code, kExitError);
+  EXPECT_TRUE(Contains(missing.err, "no bridge named 'bridge9'"));
+}
+
+TEST_F(Tool, DetachLeavesHandlesLeadingNowhere) {
+  Ok({"attach"});
+  Ok({"attach"});
+  UpdateState(file_.Path(), [](State& state) {
+    state.handles.push_back({0x7E5700000001, Generation::New, "bridge1"});
+    state.handles.push_back({0x7E5700000002, Generation::Old, "bridge2"});
+    return true;
+  });
+  Ok({"detach", "bridge1"});
+  State state = Saved();
+  ASSERT_EQ(state.bridges.size(), 1u);
+  EXPECT_EQ(state.handles[0].bridge, "");
+  EXPECT_EQ(state.handles[1].bridge, "bridge2");
+  // Attaching the name again does not bring an old handle back to life.
+  Ok({"attach", "bridge1"});
+  EXPECT_EQ(Saved().handles[0].bridge, "");
+
+  EXPECT_EQ(Run({"detach", "bridge1", "--all"}).code, kExitUsage);
+  EXPECT_EQ(Run({"detach", "nobody"}).code, kExitError);
+  Ok({"detach", "--all"});
+  state = Saved();
+  EXPECT_TRUE(state.bridges.empty());
+  EXPECT_EQ(state.handles.size(), 2u);
+  EXPECT_EQ(state.handles[1].bridge, "");
+}
+
+TEST_F(Tool, FailAddsReplacesAndClearsInjectedStatuses) {
+  Ok({"fail", "CP210x_Open", "0x5304"});
+  Ok({"fail", "CP210x_Open", "-7", "--generation", "old"});
+  Ok({"fail", "CP210x_Open", "9"});
+  Ok({"fail", "CP210x_Reset", "1"});
+  State state = Saved();
+  EXPECT_EQ(state.failures.size(), 3u);
+  EXPECT_EQ(state.InjectedFailure("CP210x_Open", Generation::New), 9);
+  EXPECT_EQ(state.InjectedFailure("CP210x_Open", Generation::Old), -7);
+
+  Ok({"fail", "--clear", "CP210x_Open", "--generation", "old"});
+  EXPECT_EQ(Saved().InjectedFailure("CP210x_Open", Generation::Old), 9);
+  Ok({"fail", "--clear", "CP210x_Open"});
+  state = Saved();
+  EXPECT_FALSE(state.InjectedFailure("CP210x_Open", Generation::New));
+  EXPECT_EQ(state.InjectedFailure("CP210x_Reset", Generation::Old), 1);
+  Ok({"fail", "--clear"});
+  EXPECT_TRUE(Saved().failures.empty());
+
+  const Outcome unknown = Run({"fail", "CP210x_Explode", "1"});
+  EXPECT_EQ(unknown.code, kExitUsage);
+  EXPECT_TRUE(Contains(unknown.err, "CP210x_GetDeviceSerialNumber"));
+  EXPECT_EQ(Run({"fail", "CP210x_Open", "0"}).code, kExitUsage);
+  EXPECT_EQ(Run({"fail", "CP210x_Open"}).code, kExitUsage);
+}
+
+TEST_F(Tool, ShowListsEverything) {
+  EXPECT_TRUE(Contains(Ok({"show"}), "none attached"));
+  Ok({"attach", "--serial-hex", "00ff", "--serial-length", "99", "--unterminated", "list-description"});
+  Ok({"set", "bridge1", "--pending-vid", "1234"});
+  Ok({"fail", "CP210x_GetDeviceVid", "0x5301", "--generation", "new"});
+  UpdateState(file_.Path(), [](State& state) {
+    state.handles.push_back({0x7E5700000005, Generation::Old, "bridge1"});
+    state.opens = {4, 5};
+    state.closes = {2, 4};
+    return true;
+  });
+  const std::string shown = Ok({"show"});
+  for (const char* part : {"bridge1", "VID 10C4", "PID EA60", "after reset: VID 1234  PID -", "\"%00%FF\"",
+                           "reports length 99", "unterminated", "CP210x_GetDeviceVid returns 0x00005301",
+                           "device not found", "new generation", "7E5700000005", "Opens:  new 4, old 5",
+                           "Closes: new 2, old 4"})
+    EXPECT_TRUE(Contains(shown, part)) << part << " missing from:\n" << shown;
+  EXPECT_TRUE(Contains(shown, file_.Path()));
+}
+
+TEST_F(Tool, MalformedFileIsReportedAndLeftAlone) {
+  std::ofstream(file_.Path(), std::ios::binary) << "tornak-sim-state 1\nnext-handle 1\nbridge b\nvid nope\n";
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"show"}, {"attach"}, {"fail", "CP210x_Open", "1"}}) {
+    const Outcome outcome = Run(command);
+    EXPECT_EQ(outcome.code, kExitError);
+    EXPECT_TRUE(Contains(outcome.err, file_.Path())) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "line 4")) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "vid must be")) << outcome.err;
+  }
+  EXPECT_EQ(platform::ReadFileBytes(file_.Path()), "tornak-sim-state 1\nnext-handle 1\nbridge b\nvid nope\n");
+  Ok({"reset"});
+  EXPECT_EQ(Saved(), State{});
+}
+
+TEST_F(Tool, StateOptionWinsOverTheVariable) {
+  EXPECT_EQ(Ok({"path"}), file_.Path() + "\n");
+  const std::string other = file_.Folder() + "/other.txt";
+  EXPECT_EQ(Ok({"--state", other, "path"}), other + "\n");
+  Ok({"attach", "--state", other});
+  EXPECT_EQ(ReadState(other).bridges.size(), 1u);
+  EXPECT_FALSE(platform::ReadFileBytes(file_.Path()));
+  if (platform::kWindows) {
+    EXPECT_EQ(Ok({"--state", "/tmp/x.txt", "path"}), "Z:/tmp/x.txt\n");
+  }
+}
+
+TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{}, {"explode"}, {"--verbose", "show"}, {"show", "extra"}, {"attach", "--vid"},
+        {"attach", "--vid", "12345"}, {"attach", "--serial-hex", "4"}, {"attach", "--seen", "all"},
+        {"attach", "bad name"}, {"set", "bridge1"}, {"set"}, {"attach", "--serial-length", "256"},
+        {"attach", "--unterminated", "serial"}, {"--state"}}) {
+    const Outcome outcome = Run(command);
+    EXPECT_EQ(outcome.code, kExitUsage) << testing::PrintToString(command);
+    EXPECT_TRUE(Contains(outcome.err, "--help")) << outcome.err;
+  }
+  EXPECT_FALSE(platform::ReadFileBytes(file_.Path()));
+  const Outcome help = Run({"--help"});
+  EXPECT_EQ(help.code, kExitOk);
+  EXPECT_TRUE(Contains(help.out, "usage: tornak-sim"));
+}
+
+}  // namespace
+}  // namespace tornak::sim

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "sim/state.hpp"
+
+namespace tornak::sim {
+
+// The state as a person reads it: every bridge with all its fields, pending IDs included, the
+// injected failures, the open handles and the opens and closes per generation.
+void ShowState(std::ostream& out, const std::string& path, bool fileExists, const State& state);
+
+}  // namespace tornak::sim

@@ -1,0 +1,156 @@
+#include "sim/tool/tool.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "sim/platform.hpp"
+#include "sim/state_path.hpp"
+#include "sim/state_store.hpp"
+#include "sim/tool/command_line.hpp"
+#include "sim/tool/show.hpp"
+
+namespace tornak::sim {
+namespace {
+
+// A command that cannot be carried out on this state; exit code 1.
+class CommandError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string LowerHex16(std::uint16_t value) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
+  return text;
+}
+
+std::string FreeName(const State& state) {
+  for (int number = 1;; ++number) {
+    std::string name = "bridge" + std::to_string(number);
+    if (state.FindBridge(name) == nullptr) return name;
+  }
+}
+
+Bridge NewBridge(const State& state, const AttachCommand& attach) {
+  Bridge bridge;
+  bridge.name = attach.name ? *attach.name : FreeName(state);
+  bridge.vid = 0x10C4;
+  bridge.pid = 0xEA60;
+  std::string serial = std::to_string(state.bridges.size() + 1);
+  bridge.serial = std::string(4 - std::min<std::size_t>(serial.size(), 4), '0') + serial;
+  bridge.product = "CP2102 USB to UART Bridge Controller";
+  attach.edit.ApplyTo(bridge);
+  // The list strings follow what the bridge reports, unless given: as the system lists a
+  // device under its serial number, description and device interface path.
+  const std::string made[kListStringCount] = {
+      bridge.serial, bridge.product,
+      "\\\\?\\usb#vid_" + LowerHex16(bridge.vid) + "&pid_" + LowerHex16(bridge.pid) + "#" + bridge.serial +
+          "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"};
+  for (std::size_t i = 0; i < kListStringCount; ++i)
+    if (!attach.edit.listGiven[i]) bridge.list[i] = made[i];
+  return bridge;
+}
+
+Bridge& AttachedBridge(State& state, const std::string& name) {
+  Bridge* bridge = state.FindBridge(name);
+  if (bridge == nullptr) throw CommandError("no bridge named '" + name + "' is attached");
+  return *bridge;
+}
+
+struct Runner {
+  const std::string& path;
+  std::ostream& out;
+
+  void operator()(const AttachCommand& attach) const {
+    std::string name;
+    UpdateState(path, [&](State& state) {
+      if (attach.name && state.FindBridge(*attach.name) != nullptr)
+        throw CommandError("a bridge named '" + *attach.name + "' is attached already");
+      state.bridges.push_back(NewBridge(state, attach));
+      name = state.bridges.back().name;
+      return true;
+    });
+    out << name << "\n";
+  }
+
+  void operator()(const SetCommand& set) const {
+    UpdateState(path, [&](State& state) {
+      set.edit.ApplyTo(AttachedBridge(state, set.name));
+      return true;
+    });
+  }
+
+  void operator()(const DetachCommand& detach) const {
+    UpdateState(path, [&](State& state) {
+      if (detach.name) {
+        if (!state.Detach(*detach.name)) throw CommandError("no bridge named '" + *detach.name + "' is attached");
+        return true;
+      }
+      while (!state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
+      return true;
+    });
+  }
+
+  void operator()(const FailCommand& fail) const {
+    UpdateState(path, [&](State& state) {
+      auto& failures = state.failures;
+      auto same = std::find_if(failures.begin(), failures.end(), [&](const Failure& failure) {
+        return failure.operation == fail.operation && failure.generation == fail.generation;
+      });
+      if (same != failures.end()) same->status = fail.status;
+      else failures.push_back({fail.operation, fail.generation, fail.status});
+      return true;
+    });
+  }
+
+  void operator()(const ClearFailuresCommand& clear) const {
+    UpdateState(path, [&](State& state) {
+      const auto before = state.failures.size();
+      std::erase_if(state.failures, [&](const Failure& failure) {
+        return (!clear.operation || failure.operation == *clear.operation) &&
+               (!clear.generation || failure.generation == clear.generation);
+      });
+      return state.failures.size() != before;
+    });
+  }
+
+  void operator()(const ShowCommand&) const {
+    const auto bytes = platform::ReadFileBytes(path);
+    ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{});
+  }
+
+  void operator()(const ResetCommand&) const { ResetState(path); }
+  void operator()(const PathCommand&) const { out << path << "\n"; }
+  void operator()(const HelpCommand&) const { out << kUsage; }
+};
+
+}  // namespace
+
+int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  try {
+    const Invocation invocation = ParseCommandLine(arguments);
+    if (std::holds_alternative<HelpCommand>(invocation.command)) {
+      out << kUsage;
+      return kExitOk;
+    }
+    const auto path =
+        invocation.stateFile ? std::optional(NativeStatePath(*invocation.stateFile, platform::kWindows)) : StatePath();
+    if (!path) throw CommandError("no place for the state file: set TORNAK_SIM_STATE or give --state FILE");
+    std::visit(Runner{*path, out}, invocation.command);
+    out.flush();
+    return kExitOk;
+  } catch (const UsageError& error) {
+    err << "tornak-sim: " << error.what() << "\n(tornak-sim --help lists the commands and options)\n";
+    return kExitUsage;
+  } catch (const MalformedState& error) {
+    err << "tornak-sim: malformed state file " << error.File() << ", line " << error.Line() << ": " << error.Problem()
+        << "\n(tornak-sim reset starts over with an empty state)\n";
+    return kExitError;
+  } catch (const std::exception& error) {
+    err << "tornak-sim: " << error.what() << "\n";
+    return kExitError;
+  }
+}
+
+}  // namespace tornak::sim

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tornak::sim {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitError = 1;
+inline constexpr int kExitUsage = 2;
+
+// tornak-sim, given the arguments after the program name; returns the exit code. Results go to
+// `out`, complaints to `err`.
+int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// The program's arguments as UTF-8, whatever the platform passed: arguments_posix.cpp and
+// arguments_win.cpp.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+}  // namespace tornak::sim
