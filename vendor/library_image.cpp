@@ -1,5 +1,6 @@
 #include "vendor/library_image.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -51,6 +52,25 @@ std::string ExplainElf(std::span<const std::uint8_t> h, int programBits) {
 #endif
 }
 
+// A Windows library whose sections reach past the end of the file: a copy or download that
+// broke off. The loader itself only calls that a bad format, of some unnamed file.
+std::string ExplainCutOffImage(std::span<const std::uint8_t> h, std::uintmax_t fileSize) {
+  if (h.size() < 0x40 || h[0] != 'M' || h[1] != 'Z') return {};
+  const std::size_t pe = Read(h, 0x3C, 4);
+  if (pe > h.size() || h.size() - pe < 24) return {};
+  const std::size_t sections = Read(h, pe + 6, 2);
+  const std::size_t table = pe + 24 + Read(h, pe + 20, 2);
+  std::uintmax_t end = 0;
+  for (std::size_t i = 0; i < sections; ++i) {
+    const std::size_t entry = table + 40 * i;
+    if (entry > h.size() || h.size() - entry < 40) break;
+    end = std::max<std::uintmax_t>(end, std::uintmax_t{Read(h, entry + 20, 4)} + Read(h, entry + 16, 4));
+  }
+  if (end <= fileSize) return {};
+  return "the file is damaged: it ends after " + std::to_string(fileSize) + " of its " + std::to_string(end) +
+         " bytes";
+}
+
 }  // namespace
 
 std::string ExplainLibraryImage(std::span<const std::uint8_t> header, int programBits) {
@@ -67,7 +87,11 @@ std::string ExplainLibraryFile(const std::filesystem::path& path, int programBit
   std::vector<std::uint8_t> header(4096);
   file.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
   header.resize(static_cast<std::size_t>(file.gcount()));
-  return ExplainLibraryImage(header, programBits);
+  std::string reason = ExplainLibraryImage(header, programBits);
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (reason.empty() && !error) reason = ExplainCutOffImage(header, size);
+  return reason;
 }
 
 }  // namespace tornak

@@ -13,7 +13,8 @@ namespace tornak {
 // then lies elsewhere, for instance a library it depends on). programBits is 32 or 64.
 std::string ExplainLibraryImage(std::span<const std::uint8_t> header, int programBits);
 
-// The same for a file on disk; reads its first few kilobytes.
+// The same for a file on disk; reads its first few kilobytes. Also finds a Windows library
+// whose sections reach past the end of the file, cut off after an intact header.
 std::string ExplainLibraryFile(const std::filesystem::path& path, int programBits);
 
 }  // namespace tornak

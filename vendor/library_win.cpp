@@ -26,7 +26,11 @@ std::string Narrow(const std::wstring& text) {
   return narrow;
 }
 
-std::string SystemMessage(DWORD error) {
+// The system's text for an error, about the library at `path`. Some texts have a place for the
+// file's name ("Bad EXE format for %1."), which FormatMessage cannot fill without knowing how
+// many more places there are; the name goes in afterwards. No closing full stop: the window
+// puts the detail into a sentence of its own.
+std::string SystemMessage(DWORD error, const std::wstring& path) {
   wchar_t* buffer = nullptr;
   DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                     FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -38,6 +42,10 @@ std::string SystemMessage(DWORD error) {
   }
   if (buffer != nullptr) LocalFree(buffer);
   if (text.empty()) text = "error " + std::to_string(error);
+  const std::string name = Narrow(path.substr(path.find_last_of(L"\\/") + 1));
+  for (std::size_t at = text.find("%1"); at != std::string::npos; at = text.find("%1", at + name.size()))
+    text.replace(at, 2, name);
+  while (!text.empty() && text.back() == '.') text.pop_back();
   return text;
 }
 
@@ -116,7 +124,7 @@ LoadOutcome OpenLibrary(const std::string& fileName) {
   SetErrorMode(previousMode);
   if (module != nullptr) return {reinterpret_cast<void*>(module), {}, {}};
   std::string reason = ExplainLibraryFile(std::filesystem::path(path), 8 * static_cast<int>(sizeof(void*)));
-  if (reason.empty()) reason = SystemMessage(error);
+  if (reason.empty()) reason = SystemMessage(error, path);
   return {nullptr, FaultKind::LibraryNotLoadable, reason};
 }
 

@@ -1,4 +1,6 @@
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,26 @@ TEST(LibraryImage, TruncatedOrCorruptHeadersAreDamagedAndReadSafely) {
   wild[0x3E] = 0xFF;
   wild[0x3F] = 0xFF;
   EXPECT_TRUE(Says(ExplainLibraryImage(wild, 64), "damaged"));
+}
+
+TEST(LibraryImage, FileCutOffAfterAnIntactHeaderIsDamaged) {
+  // One section of 0x400 bytes at 0x200, right after the header: the whole file is 0x600 bytes.
+  auto image = PortableExecutable(0x8664, true);
+  image[0x86] = 1;     // NumberOfSections
+  image[0x94] = 0;     // SizeOfOptionalHeader: the section table follows the file header
+  image[0x98 + 17] = 0x04;  // SizeOfRawData 0x400
+  image[0x98 + 21] = 0x02;  // PointerToRawData 0x200
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "tornak-cut-off-library.dll";
+  auto explain = [&](std::size_t size) {
+    image.resize(size, 0xCC);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
+                                                 static_cast<std::streamsize>(image.size()));
+    return ExplainLibraryFile(path, 64);
+  };
+  EXPECT_EQ(explain(0x5FF), "the file is damaged: it ends after 1535 of its 1536 bytes");
+  EXPECT_EQ(explain(0x200), "the file is damaged: it ends after 512 of its 1536 bytes");
+  EXPECT_EQ(explain(0x600), "");
+  std::filesystem::remove(path);
 }
 
 }  // namespace
