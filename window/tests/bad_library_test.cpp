@@ -53,12 +53,13 @@ std::size_t FileOffset(const std::vector<char>& image, std::uint32_t rva) {
   return 0;
 }
 
-// A copy of a 64-bit library whose export table calls one entry point by another name of the
+// A copy of a library whose export table calls one entry point by another name of the
 // same length, as a library of another version would lack it. The names stay sorted for the
 // loader's binary search when `renamed` sorts where `name` did.
 std::vector<char> WithoutEntryPoint(std::vector<char> image, const std::string& name, const std::string& renamed) {
   const std::uint32_t pe = At(image, 0x3C);
-  const std::uint32_t exportRva = At(image, pe + 24 + 112);  // PE32+ data directory 0
+  const bool plus = static_cast<std::uint16_t>(At(image, pe + 24)) == 0x20B;  // PE32+, else PE32
+  const std::uint32_t exportRva = At(image, pe + 24 + (plus ? 112 : 96));     // data directory 0
   const std::size_t directory = FileOffset(image, exportRva);
   const std::uint32_t names = At(image, directory + 24);
   const std::size_t namePointers = FileOffset(image, At(image, directory + 32));
