@@ -12,6 +12,7 @@ packages=(
   wine wine64 fonts-wine
   xvfb x11-utils xdotool imagemagick
   zip unzip
+  python3
 )
 
 missing=()

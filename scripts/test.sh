@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the portable core natively (plain, with sanitizers, and a
-# short bounded run of each fuzzer), and the Windows build under Wine. Exits non-zero when
-# anything fails.
+# short bounded run of each fuzzer), the Windows build under Wine, and a one-minute soak of the
+# running program. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +15,10 @@ for preset in native native-asan fuzz windows; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" || failed+=("$preset")
 done
+
+# The running program under Wine for a minute, on the builds above (scripts/soak, README).
+echo "=== soak"
+scripts/soak --minutes 1 --windows-bin build/windows/bin --sim build/native/bin/tornak-sim || failed+=(soak)
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"

@@ -1,0 +1,318 @@
+// The soak test's hands and eyes inside Wine: starts tornak.exe, then answers one command per
+// line on standard input with one line on standard output, so that the script driving it needs
+// only one Wine start for the whole run.
+//
+//   start PROGRAM     starts the program and waits for its window   -> ok PID | error TEXT
+//   fields            the read-outs                                   -> {"Rvid": "10C4", ...}
+//   boxes             the message boxes the program has open         -> ["text", ...]
+//   dismiss           answers the first open box with OK              -> "text" | null
+//   click NAME        presses one of the three buttons                -> ok | error TEXT
+//   stats             handles, GUI objects and memory of the program -> {"alive": true, ...}
+//   quit              closes the program's window and ends           -> {"exitCode": N}
+//
+// Texts are JSON strings: a box or a read-out can hold any character.
+#include <windows.h>
+#include <psapi.h>
+#include <winternl.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "window/layout.hpp"
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"tornakf";
+constexpr wchar_t kBoxClass[] = L"#32770";
+constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text
+constexpr const char* kReadouts[] = {"ProdString", "Rvid", "Rpid", "Rsernum", "Rprodstr", "DriverType"};
+constexpr const char* kButtons[] = {"SetKavrenPID", "SetSilabsPID", "SetSilabsPIDxpress"};
+
+PROCESS_INFORMATION program{};
+HWND mainWindow = nullptr;
+
+std::string Json(const std::wstring& text) {
+  std::string out = "\"";
+  for (wchar_t c : text) {
+    if (c == L'"' || c == L'\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+      out += escaped;
+    }
+  }
+  return out + "\"";
+}
+
+std::wstring Widen(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size())) - 1));
+  return wide;
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64]{};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+bool OfProgram(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return program.hProcess != nullptr && process == program.dwProcessId;
+}
+
+bool Alive() { return program.hProcess != nullptr && WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT; }
+
+std::vector<HWND> TopLevelWindows(const wchar_t* className) {
+  struct Search {
+    const wchar_t* className;
+    std::vector<HWND> found;
+  } search{className, {}};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(parameter);
+        if (OfProgram(window) && IsWindowVisible(window) && ClassOf(window) == s.className) s.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Windows of the program, its controls included: what Wine can say about its USER objects.
+int WindowCount() {
+  struct Count {
+    int windows = 0;
+  } count;
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        if (!OfProgram(window)) return TRUE;
+        auto& c = *reinterpret_cast<Count*>(parameter);
+        ++c.windows;
+        EnumChildWindows(
+            window,
+            [](HWND, LPARAM inner) -> BOOL {
+              ++reinterpret_cast<Count*>(inner)->windows;
+              return TRUE;
+            },
+            parameter);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count.windows;
+}
+
+// Wine answers GetGuiResources and GetProcessHandleCount with 0, so the probe counts for itself.
+
+// Handles: every value the process could hold (multiples of 4, handed out lowest first) that
+// can be duplicated out of it. Stops after a long run of unused values.
+int HandleCount(HANDLE process) {
+  int count = 0;
+  int unused = 0;
+  for (std::uintptr_t value = 4; unused < 4096; value += 4) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+      CloseHandle(copy);
+      ++count;
+      unused = 0;
+    } else {
+      ++unused;
+    }
+  }
+  return count;
+}
+
+// GDI objects: the used entries of the process's GDI handle table, which Windows and Wine alike
+// point to from the PEB (GdiSharedHandleTable). Each entry is 24 bytes; a free one has type 0.
+// -1 when the table cannot be read.
+int GdiObjectCount(HANDLE process) {
+  constexpr std::size_t kTableOffsetInPeb = sizeof(void*) == 8 ? 0xF8 : 0x94;
+  constexpr std::size_t kEntries = 0x10000;
+  constexpr std::size_t kEntrySize = 24;
+  constexpr std::size_t kTypeOffset = 14;
+  PROCESS_BASIC_INFORMATION basic{};
+  if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return -1;
+  std::uintptr_t table = 0;
+  const auto* tableField = reinterpret_cast<const char*>(basic.PebBaseAddress) + kTableOffsetInPeb;
+  if (!ReadProcessMemory(process, tableField, &table, sizeof table, nullptr) || table == 0) return -1;
+  std::vector<unsigned char> entries(kEntries * kEntrySize);
+  if (!ReadProcessMemory(process, reinterpret_cast<const void*>(table), entries.data(), entries.size(), nullptr))
+    return -1;
+  int used = 0;
+  for (std::size_t i = 0; i < kEntries; ++i) used += entries[i * kEntrySize + kTypeOffset] != 0 ? 1 : 0;
+  return used;
+}
+
+// Both counts on this process first: five more brushes and five more handles must show, or
+// the counts are reported as unknown rather than as flat.
+bool countsWork = false;
+
+void CheckCounts() {
+  const int gdiBefore = GdiObjectCount(GetCurrentProcess());
+  const int handlesBefore = HandleCount(GetCurrentProcess());
+  HBRUSH brushes[5];
+  HANDLE events[5];
+  for (int i = 0; i < 5; ++i) {
+    brushes[i] = CreateSolidBrush(RGB(i, 0, 0));
+    events[i] = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  }
+  const int gdiWith = GdiObjectCount(GetCurrentProcess());
+  const int handlesWith = HandleCount(GetCurrentProcess());
+  for (int i = 0; i < 5; ++i) {
+    DeleteObject(brushes[i]);
+    CloseHandle(events[i]);
+  }
+  countsWork = gdiBefore > 0 && gdiWith == gdiBefore + 5 && handlesWith == handlesBefore + 5 &&
+               GdiObjectCount(GetCurrentProcess()) == gdiBefore && HandleCount(GetCurrentProcess()) == handlesBefore;
+}
+
+std::wstring BoxText(HWND box) {
+  wchar_t text[2048]{};
+  GetDlgItemTextW(box, kBoxTextId, text, 2048);
+  return text;
+}
+
+std::string Start(const std::string& path) {
+  if (program.hProcess != nullptr) return "error already started";
+  std::wstring commandLine = L"\"" + Widen(path) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program))
+    return "error CreateProcess failed with " + std::to_string(GetLastError());
+  // Boxes of the first probe come before the window, so the wait is for either.
+  for (int waited = 0; waited < 30000; waited += 50) {
+    for (HWND window : TopLevelWindows(kWindowClass)) mainWindow = window;
+    if (mainWindow != nullptr || !TopLevelWindows(kBoxClass).empty()) break;
+    if (!Alive()) return "error the program ended at once";
+    Sleep(50);
+  }
+  return "ok " + std::to_string(program.dwProcessId);
+}
+
+HWND MainWindow() {
+  if (mainWindow == nullptr || !IsWindow(mainWindow)) {
+    mainWindow = nullptr;
+    // The window is created hidden while the first probe runs; look for it among all of them.
+    EnumWindows(
+        [](HWND window, LPARAM) -> BOOL {
+          if (OfProgram(window) && ClassOf(window) == kWindowClass) mainWindow = window;
+          return TRUE;
+        },
+        0);
+  }
+  return mainWindow;
+}
+
+std::string Fields() {
+  HWND window = MainWindow();
+  if (window == nullptr) return "null";
+  std::string out = "{";
+  for (const char* name : kReadouts) {
+    if (out.size() > 1) out += ", ";
+    out += Json(Widen(name)) + ": " + Json(TextOf(GetDlgItem(window, tornak::ControlId(name))));
+  }
+  return out + "}";
+}
+
+std::string Boxes() {
+  std::string out = "[";
+  for (HWND box : TopLevelWindows(kBoxClass)) {
+    if (out.size() > 1) out += ", ";
+    out += Json(BoxText(box));
+  }
+  return out + "]";
+}
+
+std::string Dismiss() {
+  const std::vector<HWND> open = TopLevelWindows(kBoxClass);
+  if (open.empty()) return "null";
+  const std::wstring text = BoxText(open.front());
+  PostMessageW(open.front(), WM_COMMAND, IDOK, 0);
+  // Until it is gone, so that the next look does not find it again.
+  for (int waited = 0; waited < 5000 && IsWindow(open.front()) && IsWindowVisible(open.front()); waited += 10)
+    Sleep(10);
+  return Json(text);
+}
+
+std::string Click(const std::string& name) {
+  HWND window = MainWindow();
+  if (window == nullptr) return "error no window";
+  for (const char* button : kButtons) {
+    if (name == button) {
+      // Returns once the press has been handled, or after a moment when it opened a box (the
+      // press then goes on under the box, and its work is done by the time the box shows).
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(GetDlgItem(window, tornak::ControlId(button)), BM_CLICK, 0, 0, SMTO_NORMAL, 300,
+                          &ignored);
+      return "ok";
+    }
+  }
+  return "error no button " + name;
+}
+
+std::string Stats() {
+  const bool alive = Alive();
+  auto number = [](bool known, long long value) { return known ? std::to_string(value) : std::string("null"); };
+  const int gdi = alive && countsWork ? GdiObjectCount(program.hProcess) : -1;
+  const int handles = alive && countsWork ? HandleCount(program.hProcess) : -1;
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  if (alive)
+    GetProcessMemoryInfo(program.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  return "{\"alive\": " + std::string(alive ? "true" : "false") + ", \"handles\": " + number(handles >= 0, handles) +
+         ", \"gdi\": " + number(gdi >= 0, gdi) + ", \"windows\": " + number(alive, WindowCount()) +
+         ", \"private\": " + number(memory.PrivateUsage != 0, static_cast<long long>(memory.PrivateUsage)) + "}";
+}
+
+std::string Quit() {
+  if (program.hProcess == nullptr) return "{\"exitCode\": null}";
+  if (HWND window = MainWindow()) PostMessageW(window, WM_CLOSE, 0, 0);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(program.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(program.hProcess, &code);
+  else TerminateProcess(program.hProcess, 99);
+  return "{\"exitCode\": " + (code == STILL_ACTIVE ? std::string("null") : std::to_string(code)) + "}";
+}
+
+}  // namespace
+
+int main() {
+  CheckCounts();
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t space = line.find(' ');
+    const std::string command = line.substr(0, space);
+    const std::string argument = space == std::string::npos ? std::string{} : line.substr(space + 1);
+    std::string answer;
+    if (command == "start") answer = Start(argument);
+    else if (command == "fields") answer = Fields();
+    else if (command == "boxes") answer = Boxes();
+    else if (command == "dismiss") answer = Dismiss();
+    else if (command == "click") answer = Click(argument);
+    else if (command == "stats") answer = Stats();
+    else if (command == "quit") answer = Quit();
+    else answer = "error unknown command " + command;
+    std::cout << answer << std::endl;
+    if (command == "quit") break;
+  }
+  if (program.hProcess != nullptr) {
+    CloseHandle(program.hThread);
+    CloseHandle(program.hProcess);
+  }
+  return 0;
+}
