@@ -1,0 +1,45 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace tornak::bench {
+
+// A Windows program started for measuring: its start-up time, CPU time and memory as the
+// system reports them from outside. Closed (or, failing that, ended) when the object goes.
+class MeasuredProcess {
+ public:
+  // Starts `program` (a full path) in its own folder with this process's environment, and
+  // waits until its first window of `windowClass` is painted and it waits for input. Throws
+  // std::runtime_error when it cannot start or does not get there within 30 s.
+  MeasuredProcess(const std::wstring& program, const wchar_t* windowClass);
+  ~MeasuredProcess();
+  MeasuredProcess(const MeasuredProcess&) = delete;
+  MeasuredProcess& operator=(const MeasuredProcess&) = delete;
+
+  // From just before CreateProcess until the painted window waited for input.
+  double StartupMilliseconds() const noexcept { return startupMilliseconds_; }
+  HWND Window() const noexcept { return window_; }
+  // User and kernel time of all its threads so far.
+  double CpuSeconds() const;
+  // Memory committed for this process alone: PrivateUsage on Windows.
+  std::size_t PrivateBytes() const;
+
+  // Asks the window to close and waits for the process to end.
+  void Close();
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+  double startupMilliseconds_ = 0;
+};
+
+// Seconds on the high-resolution counter.
+double Now();
+
+// The folder of this program, with a trailing backslash.
+std::wstring ProgramFolder();
+
+}  // namespace tornak::bench

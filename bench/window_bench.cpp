@@ -1,0 +1,312 @@
+// tornak.exe measured from the Windows side, under Wine, beside a bare window built the same
+// way: start-up to the first painted window, CPU time and private memory while polling, and
+// the time from plugging the simulated bridge in until the window shows it. Prints its rows
+// of the benchmark table. TORNAK_SIM_STATE must name a state file the benchmark may overwrite.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/discarding_display.hpp"
+#include "bench/lean_cp210x.hpp"
+#include "bench/measured_process.hpp"
+#include "bench/sim_bridge.hpp"
+#include "bench/table.hpp"
+#include "sim/platform.hpp"
+#include "sim/state_path.hpp"
+#include "identity/probe.hpp"
+#include "sim/state_store.hpp"
+#include "vendor/loaded_cp210x.hpp"
+#include "window/layout.hpp"
+
+namespace tornak::bench {
+namespace {
+
+constexpr wchar_t kTornakClass[] = L"tornakf";
+constexpr wchar_t kBareClass[] = L"tornakbare";
+constexpr wchar_t kAttachedVid[] = L"10C4";
+constexpr double kTimerPeriodMs = 600;
+
+struct Options {
+  int runs = 12;
+  int pollSeconds = 30;
+  int trials = 32;
+  bool header = true;
+  bool profile = false;
+};
+
+Options ParseOptions(int argc, wchar_t** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring name = argv[i];
+    auto value = [&] {
+      if (i + 1 >= argc) throw std::runtime_error("an option lacks its value");
+      return std::stoi(argv[++i]);
+    };
+    if (name == L"--runs") options.runs = value();
+    else if (name == L"--poll-seconds") options.pollSeconds = value();
+    else if (name == L"--trials") options.trials = value();
+    else if (name == L"--rows-only") options.header = false;
+    else if (name == L"--profile") options.profile = true;
+    else
+      throw std::runtime_error(
+          "usage: tornak_window_bench [--runs N] [--poll-seconds S] [--trials T] [--rows-only] [--profile]");
+  }
+  return options;
+}
+
+void ParkPointer() {
+  // Not (0, 0): Wine leaves the pointer where it is when asked for the origin.
+  constexpr POINT kCorner{4, 4};
+  POINT now{};
+  if (!SetCursorPos(kCorner.x, kCorner.y) || !GetCursorPos(&now) || now.x != kCorner.x || now.y != kCorner.y)
+    throw std::runtime_error("cannot move the mouse pointer out of the way");
+}
+
+std::string StatePathOrThrow() {
+  if (!sim::platform::EnvironmentVariable(sim::kStateVariable))
+    throw std::runtime_error("set TORNAK_SIM_STATE to a state file of the benchmark's own");
+  return *sim::StatePath();
+}
+
+void SetBridgeAttached(const std::string& path, bool attached) {
+  sim::UpdateState(path, [&](sim::State& state) {
+    state.bridges.clear();
+    if (attached) state.bridges.push_back(AttachableBridge("bridge1"));
+    return true;
+  });
+}
+
+std::uint64_t NewGenerationOpens(const std::string& path) {
+  return sim::ReadState(path).opens[sim::Index(sim::Generation::New)];
+}
+
+std::wstring RvidText(HWND window) {
+  wchar_t text[32] = {};
+  GetWindowTextW(GetDlgItem(window, ControlId("Rvid")), text, 32);
+  return text;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Nearest rank: the smallest value with at least that share of the values at or below it.
+double Percentile(std::vector<double> values, double share) {
+  std::sort(values.begin(), values.end());
+  const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(values.size())));
+  return values[std::max<std::size_t>(rank, 1) - 1];
+}
+
+std::string Join(const std::vector<double>& values) {
+  std::string text;
+  for (double value : values) text += (text.empty() ? "" : " ") + std::to_string(static_cast<int>(std::lround(value)));
+  return text;
+}
+
+double OwnCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto seconds = [](const FILETIME& time) {
+    return static_cast<double>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
+// CPU time of one tick, in nanoseconds, over enough ticks for Wine's 10 ms clock steps.
+double TickNanoseconds(const VendorLibraries& libraries, double minimumCpuSeconds) {
+  BridgeState state;
+  state.DeviceHandle = -1;
+  DiscardingDisplay display;
+  const double start = OwnCpuSeconds();
+  long ticks = 0;
+  double used = 0;
+  do {
+    for (int i = 0; i < 50; ++i) RefreshDeviceInfo(state, libraries, display);
+    ticks += 50;
+    used = OwnCpuSeconds() - start;
+  } while (used < minimumCpuSeconds);
+  if (display.Characters() == 0 || !state.NewDriverActive) throw std::runtime_error("the tick found no bridge");
+  return used * 1e9 / static_cast<double>(ticks);
+}
+
+// The tick of the program in this process, under Wine, as the native rows time it natively:
+// what one poll costs tornak.exe through the simulated libraries.
+void MeasureTick() {
+  LeanCp210x fakeNew;
+  LeanCp210x fakeOld;
+  const double fake = TickNanoseconds(VendorLibraries(fakeNew, fakeOld), 0.5);
+  LoadedCp210x loadedNew(LibraryGeneration::New);
+  LoadedCp210x loadedOld(LibraryGeneration::Old);
+  const double simulated = TickNanoseconds(VendorLibraries(loadedNew, loadedOld), 1.0);
+  PrintRow(std::cout, {"RefreshDeviceInfo under Wine, loader + simulated libraries, one bridge (CPU per tick)",
+                       Microseconds(simulated), Microseconds(fake) + ", the same tick against the in-memory fake",
+                       Ratio(simulated, fake), ""});
+}
+
+// Start-up, in alternation so that a slow spell of the shared machine hits both programs.
+void MeasureStartup(const Options& options, const std::wstring& tornak, const std::wstring& bare) {
+  // The first start of each loads Wine's libraries from disk; every later one finds them cached.
+  MeasuredProcess(tornak, kTornakClass).Close();
+  MeasuredProcess(bare, kBareClass).Close();
+  std::vector<double> tornakMs;
+  std::vector<double> bareMs;
+  for (int run = 0; run < options.runs; ++run) {
+    {
+      MeasuredProcess process(tornak, kTornakClass);
+      if (RvidText(process.Window()) != kAttachedVid) throw std::runtime_error("tornak.exe started without the bridge shown");
+      tornakMs.push_back(process.StartupMilliseconds());
+    }
+    MeasuredProcess process(bare, kBareClass);
+    bareMs.push_back(process.StartupMilliseconds());
+  }
+  std::cerr << "start-up, tornak.exe (ms): " << Join(tornakMs) << "\nstart-up, bare window (ms): " << Join(bareMs)
+            << "\n";
+  const double t = Median(tornakMs);
+  const double b = Median(bareMs);
+  PrintRow(std::cout, {"Start-up to first painted window, median of " + std::to_string(options.runs) + " alternated runs",
+                       Milliseconds(t), Milliseconds(b) + ", bare window", Ratio(t, b),
+                       Verdict("within 1.2x the bare window", t <= 1.2 * b)});
+}
+
+// Both programs run side by side for the same span, tornak.exe polling one attached bridge.
+void MeasurePolling(const Options& options, const std::string& statePath, const std::wstring& tornak,
+                    const std::wstring& bare) {
+  MeasuredProcess tornakProcess(tornak, kTornakClass);
+  MeasuredProcess bareProcess(bare, kBareClass);
+  const double tornakStart = tornakProcess.CpuSeconds();
+  const double bareStart = bareProcess.CpuSeconds();
+  const std::uint64_t opensStart = NewGenerationOpens(statePath);
+  const double start = Now();
+  Sleep(static_cast<DWORD>(options.pollSeconds) * 1000);
+  const double tornakCpu = tornakProcess.CpuSeconds() - tornakStart;
+  const double bareCpu = bareProcess.CpuSeconds() - bareStart;
+  const double elapsed = Now() - start;
+  const std::uint64_t ticks = NewGenerationOpens(statePath) - opensStart;
+  const std::size_t tornakPrivate = tornakProcess.PrivateBytes();
+  const std::size_t barePrivate = bareProcess.PrivateBytes();
+  if (RvidText(tornakProcess.Window()) != kAttachedVid) throw std::runtime_error("tornak.exe lost the bridge while polling");
+
+  const double tornakPercent = 100 * tornakCpu / elapsed;
+  const double barePercent = 100 * bareCpu / elapsed;
+  PrintRow(std::cout,
+           {"CPU time in " + std::to_string(options.pollSeconds) + " s of polling one bridge (" + std::to_string(ticks) +
+                " ticks), share of one core",
+            Percent(tornakPercent) + " (" + Milliseconds(tornakCpu * 1000) + ")",
+            Percent(barePercent) + " (" + Milliseconds(bareCpu * 1000) + "), bare window", Ratio(tornakCpu, bareCpu),
+            Verdict("under 0.5 % of one core", tornakPercent < 0.5)});
+  PrintRow(std::cout, {"Private memory after the polling", Kibibytes(static_cast<double>(tornakPrivate)),
+                       Kibibytes(static_cast<double>(barePrivate)) + ", bare window",
+                       Ratio(static_cast<double>(tornakPrivate), static_cast<double>(barePrivate)),
+                       Verdict("within 1.5x the bare window", tornakPrivate <= 1.5 * static_cast<double>(barePrivate))});
+}
+
+// Waits until the read-out shows `wanted`; milliseconds from `since`, or a throw after 5 s.
+double WaitForRvid(HWND window, const std::wstring& wanted, double since) {
+  for (;;) {
+    if (RvidText(window) == wanted) return (Now() - since) * 1000;
+    if (Now() - since > 5) throw std::runtime_error("the window did not follow the simulated bridge within 5 s");
+    Sleep(1);
+  }
+}
+
+// The bridge is plugged in at a random point of the timer's period, so that the trials spread
+// over all of it; the seed is fixed, so every run plugs at the same points.
+void MeasureLatency(const Options& options, const std::string& statePath, const std::wstring& tornak) {
+  SetBridgeAttached(statePath, false);
+  MeasuredProcess process(tornak, kTornakClass);
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<int> pause(50, 50 + static_cast<int>(kTimerPeriodMs));
+  std::vector<double> latencies;
+  for (int trial = 0; trial < options.trials; ++trial) {
+    Sleep(static_cast<DWORD>(pause(random)));
+    const double plugged = Now();
+    SetBridgeAttached(statePath, true);
+    latencies.push_back(WaitForRvid(process.Window(), kAttachedVid, plugged));
+    SetBridgeAttached(statePath, false);
+    WaitForRvid(process.Window(), L"", Now());
+  }
+  std::cerr << "plug-to-display latency (ms): " << Join(latencies) << "\n";
+  const double max = *std::max_element(latencies.begin(), latencies.end());
+  PrintRow(std::cout, {"Plug-to-display latency, " + std::to_string(options.trials) + " trials: p50 / p95 / max",
+                       Milliseconds(Percentile(latencies, 0.5)) + " / " + Milliseconds(Percentile(latencies, 0.95)) +
+                           " / " + Milliseconds(max),
+                       Milliseconds(kTimerPeriodMs) + ", the probe's timer period", "",
+                       Verdict("max under 650 ms", max < 650)});
+}
+
+// The steps from the bare window to tornak.exe, each measured like the two programs above:
+// where the start-up time and the memory go.
+void MeasureProfile(const Options& options, const std::string& statePath) {
+  struct Step {
+    std::string label;
+    std::wstring program;
+    const wchar_t* windowClass;
+    bool bridge;
+    std::vector<double> startupMs;
+    std::size_t privateBytes = 0;
+  };
+  std::vector<Step> steps = {
+      {"bare window", L"bare_window.exe", kBareClass, false, {}},
+      {"+ Common Controls 6 loaded, as tornak.exe does", L"bare_window_common_controls.exe", kBareClass, false, {}},
+      {"+ tornak.exe's 12 controls and dialog font", L"bare_window_controls.exe", kBareClass, false, {}},
+      {"tornak.exe, no bridge: both simulated libraries loaded, counted", L"tornak.exe", kTornakClass, false, {}},
+      {"tornak.exe, one bridge: opened, read and closed once", L"tornak.exe", kTornakClass, true, {}},
+  };
+  for (Step& step : steps) {
+    SetBridgeAttached(statePath, step.bridge);
+    MeasuredProcess process(ProgramFolder() + step.program, step.windowClass);
+    Sleep(3000);
+    step.privateBytes = process.PrivateBytes();
+  }
+  for (int run = 0; run < options.runs; ++run) {
+    for (Step& step : steps) {
+      SetBridgeAttached(statePath, step.bridge);
+      step.startupMs.push_back(MeasuredProcess(ProgramFolder() + step.program, step.windowClass).StartupMilliseconds());
+    }
+  }
+  std::cout << "| Step towards tornak.exe | Start-up, median of " << options.runs
+            << " | Private memory, 3 s after start |\n|---|---:|---:|\n";
+  for (const Step& step : steps)
+    std::cout << "| " << step.label << " | " << Milliseconds(Median(step.startupMs)) << " | "
+              << Kibibytes(static_cast<double>(step.privateBytes)) << " |\n";
+}
+
+}  // namespace
+}  // namespace tornak::bench
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace tornak::bench;
+  try {
+    const Options options = ParseOptions(argc, argv);
+    const std::string statePath = StatePathOrThrow();
+    const std::wstring tornak = ProgramFolder() + L"tornak.exe";
+    const std::wstring bare = ProgramFolder() + L"bare_window.exe";
+    if (options.header && !options.profile) PrintHeader(std::cout);
+    // The virtual display starts with the pointer in its centre, where tornak.exe centres its
+    // window: over a button, whose hot tracking Wine serves by polling the pointer every few
+    // milliseconds. A pointer resting elsewhere is the usual case, and the bare window's.
+    ParkPointer();
+    if (options.profile) {
+      MeasureProfile(options, statePath);
+      return 0;
+    }
+    SetBridgeAttached(statePath, true);
+    MeasureTick();
+    MeasureStartup(options, tornak, bare);
+    MeasurePolling(options, statePath, tornak, bare);
+    MeasureLatency(options, statePath, tornak);
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << "tornak_window_bench: " << e.what() << "\n";
+    return 1;
+  }
+}
