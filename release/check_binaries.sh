@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Checks the Windows files a package ships from their headers alone, so it needs neither Windows
+# nor a Wine of the same bitness:
+#   - every file is a PE image of the package's bitness;
+#   - every file imports Windows system libraries only, none of MinGW's runtime;
+#   - each simulated library exports exactly the vendor's eleven entry points, by their plain
+#     names: no "_" in front and no "@bytes" behind, also where they are stdcall;
+#   - on 32-bit, the library's object files define each entry point as stdcall with the
+#     vendor's argument size (_CP210x_Open@8 and so on): the names alone cannot show that.
+#
+# usage: check_binaries.sh OBJDUMP NM BITS [--library DLL]... [--program EXE]... [--object OBJ]...
+set -euo pipefail
+
+objdump=$1 nm=$2 bits=$3
+shift 3
+libraries=() programs=() objects=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --library) libraries+=("$2") ;;
+    --program) programs+=("$2") ;;
+    --object) objects+=("$2") ;;
+    *) echo "check_binaries.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+# The vendor's entry points and, on 32-bit, the bytes of arguments each takes off the stack:
+# every parameter is a 32-bit value or pointer there.
+expected_exports="CP210x_Close 4
+CP210x_GetDevicePid 8
+CP210x_GetDeviceProductString 16
+CP210x_GetDeviceSerialNumber 16
+CP210x_GetDeviceVid 8
+CP210x_GetNumDevices 4
+CP210x_GetProductString 12
+CP210x_Open 8
+CP210x_Reset 4
+CP210x_SetPid 8
+CP210x_SetVid 8"
+
+# What a system without MinGW has; compared without regard to case, as Windows does.
+system_libraries="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
+oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll"
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+check_image() {
+  local file=$1 format want imports dll
+  [ "$bits" = 64 ] && want=pei-x86-64 || want=pei-i386
+  format=$("$objdump" -f "$file" 2>/dev/null | sed -n 's/.*file format //p') || true
+  if [ "$format" != "$want" ]; then
+    fail "$file is ${format:-not a file $objdump can read}, not $want"
+    return
+  fi
+  imports=$("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  # Every Windows image imports something (kernel32 at least): none means the listing was not
+  # understood, and a check that found nothing to check must not pass.
+  [ -n "$imports" ] || fail "$file: no imports found in $objdump's listing"
+  for dll in $imports; do
+    case " $(echo $system_libraries) " in
+      *" $dll "*) ;;
+      *) fail "$file imports $dll, which Windows does not have" ;;
+    esac
+  done
+}
+
+exports_of() {
+  { "$objdump" -p "$1" 2>/dev/null || true; } | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\s*\[ *[0-9]*\] //p' | sort
+}
+
+for file in "${programs[@]}" "${libraries[@]}"; do
+  check_image "$file"
+done
+
+for library in "${libraries[@]}"; do
+  actual=$(exports_of "$library")
+  want=$(echo "$expected_exports" | cut -d' ' -f1)
+  if [ "$actual" != "$want" ]; then
+    fail "$library exports other names than the vendor's library:"
+    diff <(echo "$want") <(echo "$actual") | sed -n 's/^< /    missing: /p; s/^> /    extra:   /p'
+  fi
+done
+
+if [ "$bits" = 32 ]; then
+  [ ${#objects[@]} -gt 0 ] || fail "32-bit check without the libraries' object files"
+  defined=$("$nm" --defined-only "${objects[@]}" | awk '$2 == "T" { print $3 }')
+  while read -r name bytes; do
+    echo "$defined" | grep -qx "_${name}@${bytes}" ||
+      fail "$name is not defined as stdcall taking $bytes bytes (_${name}@${bytes})"
+  done <<<"$expected_exports"
+fi
+
+if [ $failures -gt 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "OK: ${#programs[@]} program(s) and ${#libraries[@]} librar(y/ies), $bits-bit, system imports only; vendor's export names$([ "$bits" = 32 ] && echo ", stdcall with the vendor's argument sizes")"
