@@ -84,7 +84,7 @@ std::vector<HWND> TopLevelWindows(const wchar_t* className) {
     std::vector<HWND> found;
   } search{className, {}};
   EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
+      [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
         auto& s = *reinterpret_cast<Search*>(parameter);
         if (OfProgram(window) && IsWindowVisible(window) && ClassOf(window) == s.className) s.found.push_back(window);
         return TRUE;
@@ -99,13 +99,13 @@ int WindowCount() {
     int windows = 0;
   } count;
   EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
+      [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
         if (!OfProgram(window)) return TRUE;
         auto& c = *reinterpret_cast<Count*>(parameter);
         ++c.windows;
         EnumChildWindows(
             window,
-            [](HWND, LPARAM inner) -> BOOL {
+            [](HWND, LPARAM inner) CALLBACK -> BOOL {
               ++reinterpret_cast<Count*>(inner)->windows;
               return TRUE;
             },
@@ -209,7 +209,7 @@ HWND MainWindow() {
     mainWindow = nullptr;
     // The window is created hidden while the first probe runs; look for it among all of them.
     EnumWindows(
-        [](HWND window, LPARAM) -> BOOL {
+        [](HWND window, LPARAM) CALLBACK -> BOOL {
           if (OfProgram(window) && ClassOf(window) == kWindowClass) mainWindow = window;
           return TRUE;
         },

@@ -212,7 +212,7 @@ class RealBoxes : public WindowTest {
   static std::vector<HWND> OpenBoxes() {
     std::vector<HWND> found;
     EnumWindows(
-        [](HWND hwnd, LPARAM list) -> BOOL {
+        [](HWND hwnd, LPARAM list) CALLBACK -> BOOL {
           DWORD process = 0;
           GetWindowThreadProcessId(hwnd, &process);
           if (process == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770")
