@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the portable core natively (plain, with sanitizers, and a
-# short bounded run of each fuzzer), the Windows build under Wine, and a one-minute soak of the
-# running program. Exits non-zero when anything fails.
+# short bounded run of each fuzzer), the Windows build under Wine, the 32-bit Windows build's
+# shipped files, a one-minute soak of the running program, and the release packages of both
+# Windows builds. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +10,7 @@ scripts/setup.sh
 trap 'scripts/wine-stop' EXIT
 
 failed=()
-for preset in native native-asan fuzz windows; do
+for preset in native native-asan fuzz windows windows-x86; do
   echo "=== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
@@ -19,6 +20,10 @@ done
 # The running program under Wine for a minute, on the builds above (scripts/soak, README).
 echo "=== soak"
 scripts/soak --minutes 1 --windows-bin build/windows/bin --sim build/native/bin/tornak-sim || failed+=(soak)
+
+# The ZIP packages of both Windows builds, as scripts/release.sh makes them.
+echo "=== packages"
+scripts/release.sh --built || failed+=(packages)
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
