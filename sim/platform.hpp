@@ -46,6 +46,10 @@ void RemoveFolder(const std::string& path) noexcept;
 std::optional<double> SecondsSinceModified(const std::string& path);
 
 unsigned long ProcessId();
+#ifdef _WIN32
+// UTF-8 as the wide text the W functions take.
+std::wstring Wide(const std::string& text);
+#endif
 void SleepMilliseconds(int milliseconds);
 
 }  // namespace platform

@@ -6,7 +6,6 @@
 #include "sim/platform.hpp"
 
 namespace tornak::sim::platform {
-namespace {
 
 std::wstring Wide(const std::string& text) {
   if (text.empty()) return {};
@@ -15,6 +14,8 @@ std::wstring Wide(const std::string& text) {
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
   return wide;
 }
+
+namespace {
 
 std::string Narrow(const wchar_t* text, int length) {
   if (length <= 0) return {};

@@ -2,18 +2,13 @@
 
 #include <stdexcept>
 
+#include "sim/platform.hpp"
 #include "sim/tests/test_support.hpp"
 
 namespace tornak::sim::test {
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
+using platform::Wide;
 
 // Quoted as CommandLineToArgvW reads it back: backslashes double only before a quote.
 std::wstring Quoted(const std::wstring& argument) {
