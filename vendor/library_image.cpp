@@ -1,8 +1,9 @@
 #include "vendor/library_image.hpp"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace tornak {
@@ -71,6 +72,33 @@ std::string ExplainCutOffImage(std::span<const std::uint8_t> h, std::uintmax_t f
          " bytes";
 }
 
+struct FileCloser {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File OpenForReading(const NativePath& path) {
+#ifdef _WIN32
+  return File(_wfopen(path.c_str(), L"rb"));
+#else
+  return File(std::fopen(path.c_str(), "rb"));
+#endif
+}
+
+// The file's size in bytes, or nullopt when the C library cannot tell; leaves the position at
+// the end.
+std::optional<std::uintmax_t> SizeOf(std::FILE* file) {
+#ifdef _WIN32
+  if (_fseeki64(file, 0, SEEK_END) != 0) return std::nullopt;
+  const auto size = _ftelli64(file);
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return std::nullopt;
+  const auto size = ftello(file);
+#endif
+  if (size < 0) return std::nullopt;
+  return static_cast<std::uintmax_t>(size);
+}
+
 }  // namespace
 
 std::string ExplainLibraryImage(std::span<const std::uint8_t> header, int programBits) {
@@ -81,16 +109,15 @@ std::string ExplainLibraryImage(std::span<const std::uint8_t> header, int progra
   return "it is not a library";
 }
 
-std::string ExplainLibraryFile(const std::filesystem::path& path, int programBits) {
-  std::ifstream file(path, std::ios::binary);
+std::string ExplainLibraryFile(const NativePath& path, int programBits) {
+  const File file = OpenForReading(path);
   if (!file) return "the file cannot be read";
   std::vector<std::uint8_t> header(4096);
-  file.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  header.resize(static_cast<std::size_t>(file.gcount()));
+  header.resize(std::fread(header.data(), 1, header.size(), file.get()));
   std::string reason = ExplainLibraryImage(header, programBits);
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (reason.empty() && !error) reason = ExplainCutOffImage(header, size);
+  if (reason.empty()) {
+    if (const auto size = SizeOf(file.get())) reason = ExplainCutOffImage(header, *size);
+  }
   return reason;
 }
 

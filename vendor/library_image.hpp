@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <span>
 #include <string>
 
@@ -13,8 +12,17 @@ namespace tornak {
 // then lies elsewhere, for instance a library it depends on). programBits is 32 or 64.
 std::string ExplainLibraryImage(std::span<const std::uint8_t> header, int programBits);
 
+// A file's name as the system's own file functions take it (a std::filesystem::path converts
+// to it). Not the path class itself: with its iostreams and locales that would be most of
+// tornak.exe, statically linked.
+#ifdef _WIN32
+using NativePath = std::wstring;
+#else
+using NativePath = std::string;
+#endif
+
 // The same for a file on disk; reads its first few kilobytes. Also finds a Windows library
 // whose sections reach past the end of the file, cut off after an intact header.
-std::string ExplainLibraryFile(const std::filesystem::path& path, int programBits);
+std::string ExplainLibraryFile(const NativePath& path, int programBits);
 
 }  // namespace tornak

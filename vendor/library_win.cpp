@@ -123,7 +123,7 @@ LoadOutcome OpenLibrary(const std::string& fileName) {
   DWORD error = GetLastError();
   SetErrorMode(previousMode);
   if (module != nullptr) return {reinterpret_cast<void*>(module), {}, {}};
-  std::string reason = ExplainLibraryFile(std::filesystem::path(path), 8 * static_cast<int>(sizeof(void*)));
+  std::string reason = ExplainLibraryFile(path, 8 * static_cast<int>(sizeof(void*)));
   if (reason.empty()) reason = SystemMessage(error, path);
   return {nullptr, FaultKind::LibraryNotLoadable, reason};
 }
