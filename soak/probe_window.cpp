@@ -18,20 +18,23 @@
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "window/layout.hpp"
+#include "window/testing/program_window.hpp"
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"tornakf";
-constexpr wchar_t kBoxClass[] = L"#32770";
+using tornak::testing::kMessageBoxClass;
+using tornak::testing::kProgramWindowClass;
+using tornak::testing::TextOf;
+
 constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text
 constexpr const char* kReadouts[] = {"ProdString", "Rvid", "Rpid", "Rsernum", "Rprodstr", "DriverType"};
 constexpr const char* kButtons[] = {"SetKavrenPID", "SetSilabsPID", "SetSilabsPIDxpress"};
 
-PROCESS_INFORMATION program{};
+tornak::testing::ProgramProcess program;
 HWND mainWindow = nullptr;
 
 std::string Json(const std::wstring& text) {
@@ -58,39 +61,10 @@ std::wstring Widen(const std::string& text) {
   return wide;
 }
 
-std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64]{};
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
-bool OfProgram(HWND window) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  return program.hProcess != nullptr && process == program.dwProcessId;
-}
-
-bool Alive() { return program.hProcess != nullptr && WaitForSingleObject(program.hProcess, 0) == WAIT_TIMEOUT; }
-
+// The program's shown windows of one class.
 std::vector<HWND> TopLevelWindows(const wchar_t* className) {
-  struct Search {
-    const wchar_t* className;
-    std::vector<HWND> found;
-  } search{className, {}};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(parameter);
-        if (OfProgram(window) && IsWindowVisible(window) && ClassOf(window) == s.className) s.found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  if (!program.Started()) return {};
+  return tornak::testing::WindowsOfProcess(program.Id(), className, true);
 }
 
 // Windows of the program, its controls included: what Wine can say about its USER objects.
@@ -100,7 +74,7 @@ int WindowCount() {
   } count;
   EnumWindows(
       [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
-        if (!OfProgram(window)) return TRUE;
+        if (!program.Owns(window)) return TRUE;
         auto& c = *reinterpret_cast<Count*>(parameter);
         ++c.windows;
         EnumChildWindows(
@@ -188,33 +162,20 @@ std::wstring BoxText(HWND box) {
 }
 
 std::string Start(const std::string& path) {
-  if (program.hProcess != nullptr) return "error already started";
-  std::wstring commandLine = L"\"" + Widen(path) + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program))
-    return "error CreateProcess failed with " + std::to_string(GetLastError());
+  if (program.Started()) return "error already started";
+  if (!program.Start(Widen(path))) return "error CreateProcess failed with " + std::to_string(GetLastError());
   // Boxes of the first probe come before the window, so the wait is for either.
   for (int waited = 0; waited < 30000; waited += 50) {
-    for (HWND window : TopLevelWindows(kWindowClass)) mainWindow = window;
-    if (mainWindow != nullptr || !TopLevelWindows(kBoxClass).empty()) break;
-    if (!Alive()) return "error the program ended at once";
+    for (HWND window : TopLevelWindows(kProgramWindowClass)) mainWindow = window;
+    if (mainWindow != nullptr || !TopLevelWindows(kMessageBoxClass).empty()) break;
+    if (!program.Alive()) return "error the program ended at once";
     Sleep(50);
   }
-  return "ok " + std::to_string(program.dwProcessId);
+  return "ok " + std::to_string(program.Id());
 }
 
 HWND MainWindow() {
-  if (mainWindow == nullptr || !IsWindow(mainWindow)) {
-    mainWindow = nullptr;
-    // The window is created hidden while the first probe runs; look for it among all of them.
-    EnumWindows(
-        [](HWND window, LPARAM) CALLBACK -> BOOL {
-          if (OfProgram(window) && ClassOf(window) == kWindowClass) mainWindow = window;
-          return TRUE;
-        },
-        0);
-  }
+  if (mainWindow == nullptr || !IsWindow(mainWindow)) mainWindow = program.MainWindow();
   return mainWindow;
 }
 
@@ -224,14 +185,14 @@ std::string Fields() {
   std::string out = "{";
   for (const char* name : kReadouts) {
     if (out.size() > 1) out += ", ";
-    out += Json(Widen(name)) + ": " + Json(TextOf(GetDlgItem(window, tornak::ControlId(name))));
+    out += Json(Widen(name)) + ": " + Json(tornak::testing::ReadOut(window, name));
   }
   return out + "}";
 }
 
 std::string Boxes() {
   std::string out = "[";
-  for (HWND box : TopLevelWindows(kBoxClass)) {
+  for (HWND box : TopLevelWindows(kMessageBoxClass)) {
     if (out.size() > 1) out += ", ";
     out += Json(BoxText(box));
   }
@@ -239,7 +200,7 @@ std::string Boxes() {
 }
 
 std::string Dismiss() {
-  const std::vector<HWND> open = TopLevelWindows(kBoxClass);
+  const std::vector<HWND> open = TopLevelWindows(kMessageBoxClass);
   if (open.empty()) return "null";
   const std::wstring text = BoxText(open.front());
   PostMessageW(open.front(), WM_COMMAND, IDOK, 0);
@@ -253,39 +214,28 @@ std::string Click(const std::string& name) {
   HWND window = MainWindow();
   if (window == nullptr) return "error no window";
   for (const char* button : kButtons) {
-    if (name == button) {
-      // Returns once the press has been handled, or after a moment when it opened a box (the
-      // press then goes on under the box, and its work is done by the time the box shows).
-      DWORD_PTR ignored = 0;
-      SendMessageTimeoutW(GetDlgItem(window, tornak::ControlId(button)), BM_CLICK, 0, 0, SMTO_NORMAL, 300,
-                          &ignored);
-      return "ok";
-    }
+    if (name == button && tornak::testing::Press(window, button)) return "ok";
   }
   return "error no button " + name;
 }
 
 std::string Stats() {
-  const bool alive = Alive();
+  const bool alive = program.Alive();
   auto number = [](bool known, long long value) { return known ? std::to_string(value) : std::string("null"); };
-  const int gdi = alive && countsWork ? GdiObjectCount(program.hProcess) : -1;
-  const int handles = alive && countsWork ? HandleCount(program.hProcess) : -1;
+  const int gdi = alive && countsWork ? GdiObjectCount(program.Handle()) : -1;
+  const int handles = alive && countsWork ? HandleCount(program.Handle()) : -1;
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof memory;
   if (alive)
-    GetProcessMemoryInfo(program.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    GetProcessMemoryInfo(program.Handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
   return "{\"alive\": " + std::string(alive ? "true" : "false") + ", \"handles\": " + number(handles >= 0, handles) +
          ", \"gdi\": " + number(gdi >= 0, gdi) + ", \"windows\": " + number(alive, WindowCount()) +
          ", \"private\": " + number(memory.PrivateUsage != 0, static_cast<long long>(memory.PrivateUsage)) + "}";
 }
 
 std::string Quit() {
-  if (program.hProcess == nullptr) return "{\"exitCode\": null}";
-  if (HWND window = MainWindow()) PostMessageW(window, WM_CLOSE, 0, 0);
-  DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(program.hProcess, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(program.hProcess, &code);
-  else TerminateProcess(program.hProcess, 99);
-  return "{\"exitCode\": " + (code == STILL_ACTIVE ? std::string("null") : std::to_string(code)) + "}";
+  const std::optional<DWORD> code = program.Close(10000);
+  return "{\"exitCode\": " + (code ? std::to_string(*code) : std::string("null")) + "}";
 }
 
 }  // namespace
@@ -309,10 +259,6 @@ int main() {
     else answer = "error unknown command " + command;
     std::cout << answer << std::endl;
     if (command == "quit") break;
-  }
-  if (program.hProcess != nullptr) {
-    CloseHandle(program.hThread);
-    CloseHandle(program.hProcess);
   }
   return 0;
 }

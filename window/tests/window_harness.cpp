@@ -19,18 +19,6 @@ bool Pump(DWORD ms, const std::function<bool()>& done) {
   }
 }
 
-std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64]{};
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
 LayoutRect RectInParent(HWND child) {
   RECT r{};
   GetWindowRect(child, &r);

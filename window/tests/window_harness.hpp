@@ -11,6 +11,7 @@
 
 #include "identity/testing/recording_cp210x.hpp"
 #include "window/main_window.hpp"
+#include "window/testing/program_window.hpp"
 
 namespace tornak::testing {
 
@@ -18,8 +19,6 @@ namespace tornak::testing {
 // until done() holds. Returns done() (true when there is none).
 bool Pump(DWORD ms, const std::function<bool()>& done = nullptr);
 
-std::wstring TextOf(HWND window);
-std::wstring ClassOf(HWND window);
 // The position of a child window in its parent's client area.
 LayoutRect RectInParent(HWND child);
 

@@ -1,0 +1,104 @@
+#include "window/testing/program_window.hpp"
+
+#include "window/layout.hpp"
+
+namespace tornak::testing {
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64]{};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bool visibleOnly) {
+  struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    bool visibleOnly;
+    std::vector<HWND> found;
+  } search{processId, className, visibleOnly, {}};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(parameter);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == s.processId && (!s.visibleOnly || IsWindowVisible(window)) && ClassOf(window) == s.className)
+          s.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring ReadOut(HWND programWindow, std::string_view name) {
+  return TextOf(GetDlgItem(programWindow, ControlId(name)));
+}
+
+bool Press(HWND programWindow, std::string_view name) {
+  HWND button = GetDlgItem(programWindow, ControlId(name));
+  if (button == nullptr) return false;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 300, &ignored);
+  return true;
+}
+
+ProgramProcess::~ProgramProcess() {
+  if (info_.hProcess == nullptr) return;
+  if (Alive()) {
+    TerminateProcess(info_.hProcess, 99);
+    WaitForSingleObject(info_.hProcess, 5000);
+  }
+  CloseHandle(info_.hThread);
+  CloseHandle(info_.hProcess);
+}
+
+bool ProgramProcess::Start(const std::wstring& path) {
+  if (info_.hProcess != nullptr) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return false;
+  }
+  std::wstring commandLine = L"\"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
+    return true;
+  info_ = {};
+  return false;
+}
+
+bool ProgramProcess::Alive() const {
+  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool ProgramProcess::Owns(HWND window) const {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return info_.hProcess != nullptr && process == info_.dwProcessId;
+}
+
+HWND ProgramProcess::MainWindow() const {
+  // The window is created hidden while the first probe runs; look for it among all of them.
+  if (info_.hProcess == nullptr) return nullptr;
+  const std::vector<HWND> windows = WindowsOfProcess(info_.dwProcessId, kProgramWindowClass, false);
+  return windows.empty() ? nullptr : windows.back();
+}
+
+std::optional<DWORD> ProgramProcess::Close(DWORD waitMs) {
+  if (info_.hProcess == nullptr) return std::nullopt;
+  if (HWND window = MainWindow()) PostMessageW(window, WM_CLOSE, 0, 0);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(info_.hProcess, waitMs) == WAIT_OBJECT_0 && GetExitCodeProcess(info_.hProcess, &code) &&
+      code != STILL_ACTIVE)
+    return code;
+  TerminateProcess(info_.hProcess, 99);
+  WaitForSingleObject(info_.hProcess, 5000);
+  return std::nullopt;
+}
+
+}  // namespace tornak::testing

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// tornak's window as another process sees it: the soak probe and the window tests start the
+// real program with these and read its read-outs and press its buttons through its windows.
+namespace tornak::testing {
+
+inline constexpr wchar_t kProgramWindowClass[] = L"tornakf";
+inline constexpr wchar_t kMessageBoxClass[] = L"#32770";
+
+std::wstring TextOf(HWND window);
+std::wstring ClassOf(HWND window);
+
+// The top-level windows of one process that have the given class; with visibleOnly, only the
+// shown ones.
+std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bool visibleOnly);
+
+// The text of one of the program's controls, by its name in the layout ("Rpid").
+std::wstring ReadOut(HWND programWindow, std::string_view name);
+
+// Presses one of the program's buttons, by its name in the layout. Returns once the press has
+// been handled, or after a moment when it opened a box (the press then goes on under the box,
+// and its work is done by the time the box shows). False when the window has no such control.
+bool Press(HWND programWindow, std::string_view name);
+
+// A program started by its path, with this process's environment and current folder. Owns the
+// process: one still running at destruction is ended, so that a test that stops half way leaves
+// nothing behind in the Wine session.
+class ProgramProcess {
+ public:
+  ProgramProcess() = default;
+  ~ProgramProcess();
+  ProgramProcess(const ProgramProcess&) = delete;
+  ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+  // False, with GetLastError telling why, when the process could not be created.
+  bool Start(const std::wstring& path);
+  bool Started() const noexcept { return info_.hProcess != nullptr; }
+  bool Alive() const;
+  DWORD Id() const noexcept { return info_.dwProcessId; }
+  HANDLE Handle() const noexcept { return info_.hProcess; }
+  // Whether the window belongs to this process.
+  bool Owns(HWND window) const;
+  // The program's main window, shown or still hidden, or nullptr.
+  HWND MainWindow() const;
+  // Asks the main window to close and waits up to waitMs for the process to end. The exit code;
+  // nullopt when it did not end in time, and it is then ended with exit code 99.
+  std::optional<DWORD> Close(DWORD waitMs);
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+}  // namespace tornak::testing
