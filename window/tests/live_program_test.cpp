@@ -1,0 +1,168 @@
+// tornak.exe itself, as a second process over the simulated libraries beside it: each button
+// press shows the bridge's new identity within two ticks, and the next start of the program
+// finds the bridge under the last identity written.
+#include <cstdint>
+#include <filesystem>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/state_store.hpp"
+#include "sim/tool/tool.hpp"
+#include "window/testing/program_window.hpp"
+
+namespace tornak::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr DWORD kTickMs = 600;
+// Two ticks, and room for Wine on a busy machine.
+constexpr DWORD kTwoTicksMs = 2 * kTickMs + 500;
+constexpr DWORD kStartMs = 20000;
+constexpr DWORD kCloseMs = 10000;
+
+struct Preset {
+  const char* button;
+  std::uint16_t pid;
+  const wchar_t* pidText;
+};
+// In this order each press moves the bridge away from what the one before left.
+constexpr Preset kPresets[] = {
+    {"SetKavrenPID", 0x840E, L"840E"},
+    {"SetSilabsPID", 0xEA60, L"EA60"},
+    {"SetSilabsPIDxpress", 0xEA61, L"EA61"},
+};
+
+fs::path ProgramFolder() {
+  wchar_t path[MAX_PATH]{};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return fs::path(path).parent_path();
+}
+
+// Polls until done() holds or the deadline (a GetTickCount value) has passed; returns done().
+template <typename Done>
+bool PollUntil(DWORD deadline, Done done) {
+  for (;;) {
+    if (done()) return true;
+    if (static_cast<LONG>(GetTickCount() - deadline) >= 0) return done();
+    Sleep(20);
+  }
+}
+
+class LiveProgram : public ::testing::Test {
+ protected:
+  LiveProgram() {
+    statePath = fs::temp_directory_path() / ("tornak-live-" + std::to_string(GetCurrentProcessId()) + ".txt");
+    // Inherited by the program.
+    SetEnvironmentVariableW(L"TORNAK_SIM_STATE", statePath.c_str());
+  }
+
+  ~LiveProgram() override {
+    program.reset();
+    SetEnvironmentVariableW(L"TORNAK_SIM_STATE", nullptr);
+    std::error_code ignored;
+    fs::remove(statePath, ignored);
+  }
+
+  // A tornak-sim command on the test's state file; fails the test when it does not succeed.
+  void Sim(const std::vector<std::string>& arguments) {
+    std::vector<std::string> command{"--state", statePath.string()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::ostringstream out, err;
+    EXPECT_EQ(sim::RunTool(command, out, err), sim::kExitOk) << err.str();
+  }
+
+  sim::State State() const { return sim::ReadState(statePath.string()); }
+
+  // Starts tornak.exe from this program's folder and waits until its window shows.
+  void Start() {
+    program = std::make_unique<ProgramProcess>();
+    ASSERT_TRUE(program->Start((ProgramFolder() / "tornak.exe").wstring())) << "error " << GetLastError();
+    window = nullptr;
+    PollUntil(GetTickCount() + kStartMs, [&] {
+      const std::vector<HWND> shown = WindowsOfProcess(program->Id(), kProgramWindowClass, true);
+      if (!shown.empty()) window = shown.front();
+      return window != nullptr || !Boxes().empty() || !program->Alive();
+    });
+    ExpectNoBox();
+    ASSERT_NE(window, nullptr) << "no window; the program " << (program->Alive() ? "still runs" : "ended");
+  }
+
+  std::wstring Field(const char* name) const { return ReadOut(window, name); }
+
+  std::vector<std::wstring> Boxes() const {
+    std::vector<std::wstring> texts;
+    for (HWND box : WindowsOfProcess(program->Id(), kMessageBoxClass, true)) {
+      wchar_t text[1024]{};
+      GetDlgItemTextW(box, 0xFFFF, text, 1024);  // the box's text control
+      texts.push_back(text);
+    }
+    return texts;
+  }
+
+  void ExpectNoBox() const {
+    for (const std::wstring& text : Boxes())
+      ADD_FAILURE() << "the program shows a box: " << ::testing::PrintToString(text);
+  }
+
+  // Ends the program the way the user does and checks it left the library's books balanced.
+  void CloseProgram() {
+    const std::optional<DWORD> exitCode = program->Close(kCloseMs);
+    EXPECT_EQ(exitCode, std::optional<DWORD>(0)) << "nullopt: it did not end when asked";
+    const sim::State state = State();
+    EXPECT_TRUE(state.handles.empty()) << state.handles.size() << " handles left open";
+    EXPECT_GT(state.opens[sim::Index(sim::Generation::New)], 0u);
+    EXPECT_EQ(state.opens, state.closes);
+  }
+
+  fs::path statePath;
+  std::unique_ptr<ProgramProcess> program;
+  HWND window = nullptr;
+};
+
+TEST_F(LiveProgram, EachButtonShowsItsIdentityWithinTwoTicksAndARestartKeepsTheLast) {
+  Sim({"attach", "bridge1", "--vid", "10C4", "--pid", "EA60", "--seen", "new"});
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Field("Rvid"), L"10C4");
+  EXPECT_EQ(Field("Rpid"), L"EA60");
+
+  for (const Preset& preset : kPresets) {
+    SCOPED_TRACE(preset.button);
+    // Under another vendor's ID before the press, and shown so, so that 10C4 afterwards is the
+    // press's doing and a read-out that stopped changing cannot pass for the new one.
+    Sim({"set", "bridge1", "--vid", "1234"});
+    ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return Field("Rvid") == L"1234"; }))
+        << "the window did not show the bridge under another vendor's ID";
+    const DWORD pressedAt = GetTickCount();
+    ASSERT_TRUE(Press(window, preset.button));
+    const bool shown = PollUntil(pressedAt + kTwoTicksMs,
+                                 [&] { return Field("Rvid") == L"10C4" && Field("Rpid") == preset.pidText; });
+    EXPECT_TRUE(shown) << "after " << GetTickCount() - pressedAt << " ms the window shows "
+                       << ::testing::PrintToString(Field("Rvid")) << " / " << ::testing::PrintToString(Field("Rpid"));
+
+    const sim::State state = State();
+    ASSERT_EQ(state.bridges.size(), 1u);
+    EXPECT_EQ(state.bridges[0].vid, 0x10C4);
+    EXPECT_EQ(state.bridges[0].pid, preset.pid);
+    EXPECT_FALSE(state.bridges[0].pendingVid) << "written but never put into effect by a reset";
+    EXPECT_FALSE(state.bridges[0].pendingPid) << "written but never put into effect by a reset";
+  }
+  ExpectNoBox();
+  CloseProgram();
+
+  // The first probe runs before the window shows, so the identity is there at once.
+  const Preset& last = kPresets[std::size(kPresets) - 1];
+  ASSERT_NO_FATAL_FAILURE(Start());
+  EXPECT_EQ(Field("Rvid"), L"10C4");
+  EXPECT_EQ(Field("Rpid"), last.pidText);
+  CloseProgram();
+}
+
+}  // namespace
+}  // namespace tornak::testing
