@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <cstring>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -94,7 +95,75 @@ ProcessEntry FindProcess(DWORD processId) {
   }
 }
 
+// A whole file, read to its end: the files of /proc report a size of 0.
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char chunk[4096];
+  DWORD count = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &count, nullptr) && count > 0) bytes.append(chunk, count);
+  CloseHandle(file);
+  return bytes;
+}
+
+std::optional<std::string> Environment(const wchar_t* name) {
+  wchar_t value[1024];
+  const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+  if (length == 0 || length >= 1024) return std::nullopt;
+  std::string narrow;
+  for (DWORD i = 0; i < length; ++i) narrow += static_cast<char>(value[i] < 0x80 ? value[i] : '?');
+  return narrow;
+}
+
+// The wineserver whose environment names this prefix: another prefix's server may run beside it.
+std::optional<std::wstring> FindWineServer() {
+  const auto prefix = Environment(L"WINEPREFIX");
+  if (!prefix) return std::nullopt;
+  const std::string wanted = "WINEPREFIX=" + *prefix;
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
+  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<std::wstring> found;
+  do {
+    if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') continue;
+    const std::wstring folder = std::wstring(L"Z:\\proc\\") + entry.cFileName + L"\\";
+    const auto name = ReadWholeFile(folder + L"comm");
+    if (!name || name->rfind("wineserver", 0) != 0) continue;
+    const auto environment = ReadWholeFile(folder + L"environ");
+    if (!environment) continue;
+    std::size_t start = 0;
+    while (start < environment->size() && !found) {
+      std::size_t end = environment->find('\0', start);
+      if (end == std::string::npos) end = environment->size();
+      if (environment->compare(start, end - start, wanted) == 0) found = folder;
+      start = end + 1;
+    }
+  } while (!found && FindNextFileW(search, &entry));
+  FindClose(search);
+  return found;
+}
+
 }  // namespace
+
+std::optional<double> WineServerCpuSeconds() {
+  static const std::optional<std::wstring> server = FindWineServer();
+  if (!server) return std::nullopt;
+  const auto stat = ReadWholeFile(*server + L"stat");
+  if (!stat) return std::nullopt;
+  // After the command's name in parentheses: state, then utime and stime as fields 12 and 13.
+  const std::size_t close = stat->rfind(')');
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(stat->substr(close + 1));
+  std::string field;
+  unsigned long long user = 0;
+  unsigned long long system = 0;
+  for (int i = 0; i < 11; ++i) fields >> field;
+  if (!(fields >> user >> system)) return std::nullopt;
+  // The kernel's clock ticks, 100 a second on every Linux Wine runs on.
+  return static_cast<double>(user + system) / 100.0;
+}
 
 double Now() {
   static const double frequency = [] {

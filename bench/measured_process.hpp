@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace tornak::bench {
@@ -35,6 +36,12 @@ class MeasuredProcess {
   HWND window_ = nullptr;
   double startupMilliseconds_ = 0;
 };
+
+// Under Wine: CPU time so far of the wineserver of this program's prefix, which does the
+// system's side of every file, timer and window call of the programs measured here (on
+// Windows the kernel's share shows in the caller's own kernel time). Read from Linux's
+// /proc through drive Z:, in steps of 10 ms. nullopt when there is no such process to read.
+std::optional<double> WineServerCpuSeconds();
 
 // Seconds on the high-resolution counter.
 double Now();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -178,22 +179,28 @@ void MeasureStartup(const Options& options, const std::wstring& tornak, const st
 }
 
 // Both programs run side by side for the same span, tornak.exe polling one attached bridge.
+// Then the bare window alone for as long again, for what the wineserver spends without
+// tornak.exe: under Wine the system's side of tornak.exe's file and timer calls runs there,
+// not in tornak.exe.
 void MeasurePolling(const Options& options, const std::string& statePath, const std::wstring& tornak,
                     const std::wstring& bare) {
-  MeasuredProcess tornakProcess(tornak, kTornakClass);
+  auto tornakProcess = std::make_unique<MeasuredProcess>(tornak, kTornakClass);
   MeasuredProcess bareProcess(bare, kBareClass);
-  const double tornakStart = tornakProcess.CpuSeconds();
+  const DWORD span = static_cast<DWORD>(options.pollSeconds) * 1000;
+  const double tornakStart = tornakProcess->CpuSeconds();
   const double bareStart = bareProcess.CpuSeconds();
+  const auto serverStart = WineServerCpuSeconds();
   const std::uint64_t opensStart = NewGenerationOpens(statePath);
   const double start = Now();
-  Sleep(static_cast<DWORD>(options.pollSeconds) * 1000);
-  const double tornakCpu = tornakProcess.CpuSeconds() - tornakStart;
+  Sleep(span);
+  const double tornakCpu = tornakProcess->CpuSeconds() - tornakStart;
   const double bareCpu = bareProcess.CpuSeconds() - bareStart;
+  const auto serverBoth = WineServerCpuSeconds();
   const double elapsed = Now() - start;
   const std::uint64_t ticks = NewGenerationOpens(statePath) - opensStart;
-  const std::size_t tornakPrivate = tornakProcess.PrivateBytes();
+  const std::size_t tornakPrivate = tornakProcess->PrivateBytes();
   const std::size_t barePrivate = bareProcess.PrivateBytes();
-  if (RvidText(tornakProcess.Window()) != kAttachedVid) throw std::runtime_error("tornak.exe lost the bridge while polling");
+  if (RvidText(tornakProcess->Window()) != kAttachedVid) throw std::runtime_error("tornak.exe lost the bridge while polling");
 
   const double tornakPercent = 100 * tornakCpu / elapsed;
   const double barePercent = 100 * bareCpu / elapsed;
@@ -207,6 +214,24 @@ void MeasurePolling(const Options& options, const std::string& statePath, const 
                        Kibibytes(static_cast<double>(barePrivate)) + ", bare window",
                        Ratio(static_cast<double>(tornakPrivate), static_cast<double>(barePrivate)),
                        Verdict("within 1.5x the bare window", tornakPrivate <= 1.5 * static_cast<double>(barePrivate))});
+
+  tornakProcess.reset();
+  const auto serverAloneStart = WineServerCpuSeconds();
+  const double aloneStart = Now();
+  Sleep(span);
+  const auto serverAlone = WineServerCpuSeconds();
+  const double aloneElapsed = Now() - aloneStart;
+  if (!serverStart || !serverBoth || !serverAloneStart || !serverAlone) {
+    std::cerr << "wineserver: not found in Z:\\proc, so its CPU time is not measured\n";
+    return;
+  }
+  const double withTornak = *serverBoth - *serverStart;
+  const double withoutTornak = *serverAlone - *serverAloneStart;
+  PrintRow(std::cout, {"wineserver CPU in the same span, serving both programs (not in the row above)",
+                       Percent(100 * withTornak / elapsed) + " (" + Milliseconds(withTornak * 1000) + ")",
+                       Percent(100 * withoutTornak / aloneElapsed) + " (" + Milliseconds(withoutTornak * 1000) +
+                           "), then the bare window alone for as long",
+                       Ratio(withTornak, withoutTornak), ""});
 }
 
 // Waits until the read-out shows `wanted`; milliseconds from `since`, or a throw after 5 s.
