@@ -29,13 +29,13 @@ void CreateControls(HWND window) {
   lstrcpynW(font.lfFaceName, L"MS Shell Dlg 2", LF_FACESIZE);
   HFONT dialogFont = CreateFontIndirectW(&font);
   int id = tornak::kFirstControlId;
-  for (const tornak::ControlSpec& spec : tornak::kControls) {
-    const bool button = spec.kind == tornak::ControlKind::PushButton;
+  for (const tornak::ControlRow& row : tornak::kControls) {
+    const bool button = row.kind == tornak::ControlKind::PushButton;
     const DWORD style = WS_CHILD | WS_VISIBLE | (button ? WS_TABSTOP | BS_PUSHBUTTON : SS_LEFTNOWORDWRAP | SS_NOPREFIX);
-    const std::wstring caption(spec.caption);
-    HWND control = CreateWindowExW(spec.border ? WS_EX_STATICEDGE : 0, button ? L"Button" : L"Static", caption.c_str(),
-                                   style, MulDiv(spec.twips.left, 96, 1440), MulDiv(spec.twips.top, 96, 1440),
-                                   MulDiv(spec.twips.width, 96, 1440), MulDiv(spec.twips.height, 96, 1440), window,
+    const std::wstring caption(row.caption);
+    HWND control = CreateWindowExW(row.border ? WS_EX_STATICEDGE : 0, button ? L"Button" : L"Static", caption.c_str(),
+                                   style, MulDiv(row.twips.left, 96, 1440), MulDiv(row.twips.top, 96, 1440),
+                                   MulDiv(row.twips.width, 96, 1440), MulDiv(row.twips.height, 96, 1440), window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), nullptr, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont), FALSE);
   }

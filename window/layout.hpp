@@ -17,7 +17,7 @@ struct LayoutRect {
   friend bool operator==(const LayoutRect&, const LayoutRect&) = default;
 };
 
-struct ControlSpec {
+struct ControlRow {
   std::string_view name;  // the design's control name, as ControlName(DisplayField) gives it
   ControlKind kind;
   std::wstring_view caption;
@@ -30,7 +30,7 @@ inline constexpr int kClientHeightTwips = 1710;
 inline constexpr unsigned kDefaultDpi = 96;
 
 // Every control of the window, in creation order, which is also the tab order.
-inline constexpr std::array<ControlSpec, 12> kControls{{
+inline constexpr std::array<ControlRow, 12> kControls{{
     {"Label1", ControlKind::Label, L"VID  /  PID", {60, 600, 1095, 195}, false},
     {"Rvid", ControlKind::Label, L"", {1320, 570, 555, 255}, true},
     {"Rpid", ControlKind::Label, L"", {1920, 570, 555, 255}, true},

@@ -30,13 +30,13 @@ UniqueFont CreateDialogFont(unsigned dpi) {
   return UniqueFont(CreateFontIndirectW(&font));
 }
 
-HWND CreateControl(HWND parent, const ControlSpec& spec, int id) {
-  const bool button = spec.kind == ControlKind::PushButton;
+HWND CreateControl(HWND parent, const ControlRow& row, int id) {
+  const bool button = row.kind == ControlKind::PushButton;
   // Labels clip a long line rather than wrap it out of sight below their one visible line.
   const DWORD style = WS_CHILD | WS_VISIBLE |
                       (button ? WS_TABSTOP | BS_PUSHBUTTON : SS_LEFTNOWORDWRAP | SS_NOPREFIX);
-  const DWORD exStyle = spec.border ? WS_EX_STATICEDGE : 0;
-  const std::wstring caption(spec.caption);
+  const DWORD exStyle = row.border ? WS_EX_STATICEDGE : 0;
+  const std::wstring caption(row.caption);
   return CreateWindowExW(exStyle, button ? L"Button" : L"Static", caption.c_str(), style, 0, 0, 0, 0, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }

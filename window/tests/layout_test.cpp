@@ -50,10 +50,10 @@ void ExpectTextFits(HWND control, const std::wstring& text, int margin) {
 }
 
 void ExpectAllTextFits(const MainWindow& window) {
-  for (const ControlSpec& spec : kControls) {
-    HWND control = window.Control(spec.name);
+  for (const ControlRow& row : kControls) {
+    HWND control = window.Control(row.name);
     // Push buttons draw their caption inside a few pixels of edge and focus frame.
-    if (!spec.caption.empty()) ExpectTextFits(control, std::wstring(spec.caption), spec.kind == ControlKind::PushButton ? 8 : 0);
+    if (!row.caption.empty()) ExpectTextFits(control, std::wstring(row.caption), row.kind == ControlKind::PushButton ? 8 : 0);
   }
   for (const wchar_t* text : {L"No device", L"New driver", L"Old driver"}) ExpectTextFits(window.Control("DriverType"), text, 0);
   for (const char* name : {"Rvid", "Rpid"}) ExpectTextFits(window.Control(name), L"EA61", 0);
@@ -88,15 +88,15 @@ TEST_F(RealWindow, FixedFrameCentredWithTheDesignedClientArea) {
 TEST_F(RealWindow, ControlsInCreationOrderWithTheirKindCaptionBorderAndRectangle) {
   Open();
   HWND child = GetWindow(Hwnd(), GW_CHILD);
-  for (const ControlSpec& spec : kControls) {
-    SCOPED_TRACE(std::string(spec.name));
+  for (const ControlRow& row : kControls) {
+    SCOPED_TRACE(std::string(row.name));
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(child, window->Control(spec.name));
-    const bool button = spec.kind == ControlKind::PushButton;
+    EXPECT_EQ(child, window->Control(row.name));
+    const bool button = row.kind == ControlKind::PushButton;
     EXPECT_EQ(ClassOf(child), button ? L"Button" : L"Static");
     // Form_Load has already run a probe, which wrote the driver type over its caption.
-    EXPECT_EQ(TextOf(child), spec.name == "DriverType" ? L"No device" : spec.caption);
-    EXPECT_EQ(RectInParent(child), ScaleToDpi(spec.twips, window->Dpi()));
+    EXPECT_EQ(TextOf(child), row.name == "DriverType" ? L"No device" : row.caption);
+    EXPECT_EQ(RectInParent(child), ScaleToDpi(row.twips, window->Dpi()));
     const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
     const LONG_PTR exStyle = GetWindowLongPtrW(child, GWL_EXSTYLE);
     EXPECT_EQ((style & WS_TABSTOP) != 0, button);
@@ -106,7 +106,7 @@ TEST_F(RealWindow, ControlsInCreationOrderWithTheirKindCaptionBorderAndRectangle
       EXPECT_EQ(style & SS_TYPEMASK, SS_LEFTNOWORDWRAP);
       EXPECT_TRUE(style & SS_NOPREFIX);
     }
-    EXPECT_EQ((exStyle & WS_EX_STATICEDGE) != 0, spec.border);
+    EXPECT_EQ((exStyle & WS_EX_STATICEDGE) != 0, row.border);
     EXPECT_FALSE(exStyle & (WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE));
     child = GetWindow(child, GW_HWNDNEXT);
   }
@@ -135,8 +135,8 @@ TEST_F(RealWindow, MovingToA144DpiMonitorScalesEveryControlAndTheFont) {
   RECT suggested{100, 100, 900, 400};
   SendMessageW(Hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
   EXPECT_EQ(window->Dpi(), 144u);
-  for (const ControlSpec& spec : kControls)
-    EXPECT_EQ(RectInParent(window->Control(spec.name)), ScaleToDpi(spec.twips, 144)) << spec.name;
+  for (const ControlRow& row : kControls)
+    EXPECT_EQ(RectInParent(window->Control(row.name)), ScaleToDpi(row.twips, 144)) << row.name;
   LOGFONTW large{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window->Control("Label1"), WM_GETFONT, 0, 0)), sizeof large, &large);
   EXPECT_NEAR(large.lfHeight, small.lfHeight * 1.5, 1.0);
