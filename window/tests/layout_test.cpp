@@ -59,6 +59,23 @@ void ExpectAllTextFits(const MainWindow& window) {
   for (const char* name : {"Rvid", "Rpid"}) ExpectTextFits(window.Control(name), L"EA61", 0);
 }
 
+// The window takes the display's DPI when it opens; the tests below then check every rectangle
+// and text at that DPI. ctest runs them once more on a display set to 144 DPI, and names that
+// DPI in TORNAK_TEST_DPI, so that a display that stayed at 96 cannot pass for it.
+TEST_F(RealWindow, OpensAtTheDisplaysDpi) {
+  Open();
+  HDC screen = GetDC(nullptr);
+  const unsigned displayDpi = static_cast<unsigned>(GetDeviceCaps(screen, LOGPIXELSY));
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(window->Dpi(), displayDpi);
+  EXPECT_EQ(GetDpiForWindow(Hwnd()), displayDpi);
+  wchar_t expected[16]{};
+  if (GetEnvironmentVariableW(L"TORNAK_TEST_DPI", expected, 16) > 0)
+    EXPECT_EQ(displayDpi, static_cast<unsigned>(_wtoi(expected)));
+  else
+    EXPECT_EQ(displayDpi, 96u);
+}
+
 TEST_F(RealWindow, FixedFrameCentredWithTheDesignedClientArea) {
   Open();
   EXPECT_EQ(ClassOf(Hwnd()), L"tornakf");
