@@ -7,34 +7,12 @@
 #include <stdexcept>
 #include <vector>
 
+#include "window/testing/program_window.hpp"
+
 namespace tornak::bench {
 namespace {
 
 constexpr DWORD kStartTimeoutMs = 30'000;
-
-struct WindowSearch {
-  DWORD processId;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-  auto* search = reinterpret_cast<WindowSearch*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (owner != search->processId || lstrcmpW(name, search->className) != 0 || !IsWindowVisible(window)) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// The process's visible top-level window of the class, or null.
-HWND VisibleWindow(DWORD processId, const wchar_t* className) {
-  WindowSearch search{processId, className, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 // The head of one entry of NtQuerySystemInformation(SystemProcessInformation), as the system
 // has laid it out since Windows NT; MinGW's winternl.h hides the times in a reserved block.
@@ -200,7 +178,12 @@ MeasuredProcess::MeasuredProcess(const std::wstring& program, const wchar_t* win
     Close();
     throw std::runtime_error("the program did not wait for input within 30 s");
   }
-  while ((window_ = VisibleWindow(process_.dwProcessId, windowClass)) == nullptr) {
+  for (;;) {
+    const std::vector<HWND> shown = testing::WindowsOfProcess(process_.dwProcessId, windowClass, true);
+    if (!shown.empty()) {
+      window_ = shown.front();
+      break;
+    }
     if (Now() - start > kStartTimeoutMs / 1000.0 || WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) {
       Close();
       throw std::runtime_error("the program showed no window");

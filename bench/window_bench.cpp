@@ -24,7 +24,7 @@
 #include "identity/probe.hpp"
 #include "sim/state_store.hpp"
 #include "vendor/loaded_cp210x.hpp"
-#include "window/layout.hpp"
+#include "window/testing/program_window.hpp"
 
 namespace tornak::bench {
 namespace {
@@ -88,11 +88,7 @@ std::uint64_t NewGenerationOpens(const std::string& path) {
   return sim::ReadState(path).opens[sim::Index(sim::Generation::New)];
 }
 
-std::wstring RvidText(HWND window) {
-  wchar_t text[32] = {};
-  GetWindowTextW(GetDlgItem(window, ControlId("Rvid")), text, 32);
-  return text;
-}
+std::wstring RvidText(HWND window) { return testing::ReadOut(window, "Rvid"); }
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());

@@ -209,19 +209,7 @@ class RealBoxes : public WindowTest {
     });
   }
 
-  static std::vector<HWND> OpenBoxes() {
-    std::vector<HWND> found;
-    EnumWindows(
-        [](HWND hwnd, LPARAM list) CALLBACK -> BOOL {
-          DWORD process = 0;
-          GetWindowThreadProcessId(hwnd, &process);
-          if (process == GetCurrentProcessId() && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770")
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-  }
+  static std::vector<HWND> OpenBoxes() { return WindowsOfProcess(GetCurrentProcessId(), kMessageBoxClass, true); }
 
   ~RealBoxes() override {
     if (helper.joinable()) helper.join();
