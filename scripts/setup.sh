@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make pkg-config git
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64 fonts-wine
+  wine wine64 wine32:i386 fonts-wine
   xvfb x11-utils xdotool imagemagick
   zip unzip
   python3
@@ -24,5 +24,7 @@ done
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
+# Wine's 32-bit half runs the 32-bit program and its tests; it comes from the i386 architecture.
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
