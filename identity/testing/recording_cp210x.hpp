@@ -96,7 +96,7 @@ class RecordingCp210x final : public Cp210x {
     calls.push_back(call);
     const std::string operation = call.substr(0, call.find(' '));
     if (throwing.count(operation) != 0)
-      throw Fault(FaultKind::MissingEntryPoint, "CP210x_" + operation, name_);
+      throw Fault::MissingEntryPoint("CP210x_" + operation, name_);
     if (silent.count(operation) == 0) write();
     const auto status = statuses.find(operation);
     return status == statuses.end() ? 0 : status->second;
