@@ -8,6 +8,10 @@
 
 namespace tornak {
 
+// The window's class, by the design's name: tests, the soak probe and the benchmark find the
+// running program's window by it.
+inline constexpr wchar_t kWindowClassName[] = L"tornakf";
+
 enum class ControlKind { Label, PushButton };
 
 // A rectangle in twips (1/1440 inch) or in pixels: position within the client area and size.
