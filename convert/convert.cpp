@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "convert/hex_digits.hpp"
 #include "fault/fault.hpp"
 
 namespace tornak {
@@ -79,14 +80,6 @@ std::int32_t HexString2num(const Text& text) {
   return acc;
 }
 
-Text HexText(std::uint32_t value) {
-  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-  Text text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15u]);
-    value >>= 4;
-  } while (value != 0);
-  return text;
-}
+Text HexText(std::uint32_t value) { return HexDigits<char16_t>(value); }
 
 }  // namespace tornak

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "convert/hex_digits.hpp"
 #include "sim/platform.hpp"
 #include "sim/state_path.hpp"
 #include "sim/state_store.hpp"
@@ -17,13 +18,6 @@ class CommandError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-std::string LowerHex16(std::uint16_t value) {
-  constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
-  return text;
-}
 
 std::string FreeName(const State& state) {
   for (int number = 1;; ++number) {
@@ -45,7 +39,7 @@ Bridge NewBridge(const State& state, const AttachCommand& attach) {
   // device under its serial number, description and device interface path.
   const std::string made[kListStringCount] = {
       bridge.serial, bridge.product,
-      "\\\\?\\usb#vid_" + LowerHex16(bridge.vid) + "&pid_" + LowerHex16(bridge.pid) + "#" + bridge.serial +
+      "\\\\?\\usb#vid_" + HexDigits(bridge.vid, 4, HexCase::Lower) + "&pid_" + HexDigits(bridge.pid, 4, HexCase::Lower) + "#" + bridge.serial +
           "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"};
   for (std::size_t i = 0; i < kListStringCount; ++i)
     if (!attach.edit.listGiven[i]) bridge.list[i] = made[i];
