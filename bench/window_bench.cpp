@@ -17,7 +17,6 @@
 #include "bench/discarding_display.hpp"
 #include "bench/lean_cp210x.hpp"
 #include "bench/measured_process.hpp"
-#include "bench/sim_bridge.hpp"
 #include "bench/table.hpp"
 #include "sim/platform.hpp"
 #include "sim/state_path.hpp"
@@ -78,7 +77,7 @@ std::string StatePathOrThrow() {
 void SetBridgeAttached(const std::string& path, bool attached) {
   sim::UpdateState(path, [&](sim::State& state) {
     state.bridges.clear();
-    if (attached) state.bridges.push_back(AttachableBridge("bridge1"));
+    if (attached) state.bridges.push_back(sim::DefaultBridge("bridge1"));
     return true;
   });
 }

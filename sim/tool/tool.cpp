@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "convert/hex_digits.hpp"
 #include "sim/platform.hpp"
 #include "sim/state_path.hpp"
 #include "sim/state_store.hpp"
@@ -27,20 +26,12 @@ std::string FreeName(const State& state) {
 }
 
 Bridge NewBridge(const State& state, const AttachCommand& attach) {
-  Bridge bridge;
-  bridge.name = attach.name ? *attach.name : FreeName(state);
-  bridge.vid = 0x10C4;
-  bridge.pid = 0xEA60;
-  std::string serial = std::to_string(state.bridges.size() + 1);
-  bridge.serial = std::string(4 - std::min<std::size_t>(serial.size(), 4), '0') + serial;
-  bridge.product = "CP2102 USB to UART Bridge Controller";
+  const std::string number = std::to_string(state.bridges.size() + 1);
+  Bridge bridge = DefaultBridge(attach.name ? *attach.name : FreeName(state),
+                                std::string(4 - std::min<std::size_t>(number.size(), 4), '0') + number);
   attach.edit.ApplyTo(bridge);
-  // The list strings follow what the bridge reports, unless given: as the system lists a
-  // device under its serial number, description and device interface path.
-  const std::string made[kListStringCount] = {
-      bridge.serial, bridge.product,
-      "\\\\?\\usb#vid_" + HexDigits(bridge.vid, 4, HexCase::Lower) + "&pid_" + HexDigits(bridge.pid, 4, HexCase::Lower) + "#" + bridge.serial +
-          "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"};
+  // The list strings follow what the bridge reports, unless given.
+  const auto made = SystemListStrings(bridge);
   for (std::size_t i = 0; i < kListStringCount; ++i)
     if (!attach.edit.listGiven[i]) bridge.list[i] = made[i];
   return bridge;
