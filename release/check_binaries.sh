@@ -90,7 +90,9 @@ if [ "$bits" = 32 ]; then
   [ ${#objects[@]} -gt 0 ] || fail "32-bit check without the libraries' object files"
   defined=$("$nm" --defined-only "${objects[@]}" | awk '$2 == "T" { print $3 }')
   while read -r name bytes; do
-    echo "$defined" | grep -qx "_${name}@${bytes}" ||
+    # Not `echo | grep -q`: grep stops reading at the match, and under pipefail the echo that
+    # then dies of SIGPIPE would fail the check at random.
+    grep -qx "_${name}@${bytes}" <<<"$defined" ||
       fail "$name is not defined as stdcall taking $bytes bytes (_${name}@${bytes})"
   done <<<"$expected_exports"
 fi
