@@ -12,7 +12,6 @@
 
 #include "bench/discarding_display.hpp"
 #include "bench/lean_cp210x.hpp"
-#include "bench/sim_bridge.hpp"
 #include "bench/table.hpp"
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
@@ -121,7 +120,7 @@ void ApplyCallsOnly(benchmark::State& run) {
 }
 
 void RefreshSimulated(benchmark::State& run, bool bridgeAttached) {
-  SaveBridges(bridgeAttached ? std::vector{AttachableBridge("bridge1")} : std::vector<sim::Bridge>{});
+  SaveBridges(bridgeAttached ? std::vector{sim::DefaultBridge("bridge1")} : std::vector<sim::Bridge>{});
   SimulatedPair libraries;
   BridgeState state;
   state.DeviceHandle = -1;
@@ -130,7 +129,7 @@ void RefreshSimulated(benchmark::State& run, bool bridgeAttached) {
 }
 
 void ApplySimulated(benchmark::State& run) {
-  SaveBridges({AttachableBridge("bridge1")});
+  SaveBridges({sim::DefaultBridge("bridge1")});
   SimulatedPair libraries;
   BridgeState state;
   state.NewDriverActive = true;
@@ -139,7 +138,7 @@ void ApplySimulated(benchmark::State& run) {
 
 // A query while nothing changes the file: served from the library's parsed copy.
 void QuerySimulated(benchmark::State& run) {
-  SaveBridges({AttachableBridge("bridge1")});
+  SaveBridges({sim::DefaultBridge("bridge1")});
   LoadedCp210x library(LibraryGeneration::New);
   std::uint32_t count = 0;
   for (auto _ : run) library.CP210x_GetNumDevices(&count);
@@ -148,7 +147,7 @@ void QuerySimulated(benchmark::State& run) {
 
 // What every query would cost if the library parsed the file each time.
 void ReadAndParse(benchmark::State& run) {
-  SaveBridges({AttachableBridge("bridge1")});
+  SaveBridges({sim::DefaultBridge("bridge1")});
   for (auto _ : run) benchmark::DoNotOptimize(sim::ReadState(StateFile().Path()));
 }
 

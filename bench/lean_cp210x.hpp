@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "sim/state.hpp"
 #include "vendor/cp210x.hpp"
 
 namespace tornak::bench {
@@ -19,7 +20,7 @@ class LeanCp210x final : public Cp210x {
     return 0;
   }
   CP210x_STATUS CP210x_GetProductString(std::uint32_t, void* buffer, std::uint32_t selector) override {
-    Copy(buffer, kList[selector < 3 ? selector : 0], true);
+    Copy(buffer, bridge_.list[selector < 3 ? selector : 0], true);
     return 0;
   }
   CP210x_STATUS CP210x_Open(std::uint32_t, CP210x_HANDLE* handle) override {
@@ -29,19 +30,19 @@ class LeanCp210x final : public Cp210x {
   CP210x_STATUS CP210x_Close(CP210x_HANDLE) override { return 0; }
   CP210x_STATUS CP210x_Reset(CP210x_HANDLE) override { return 0; }
   CP210x_STATUS CP210x_GetDeviceVid(CP210x_HANDLE, std::uint16_t* vid) override {
-    *vid = 0x10C4;
+    *vid = bridge_.vid;
     return 0;
   }
   CP210x_STATUS CP210x_GetDevicePid(CP210x_HANDLE, std::uint16_t* pid) override {
-    *pid = 0xEA60;
+    *pid = bridge_.pid;
     return 0;
   }
   CP210x_STATUS CP210x_GetDeviceSerialNumber(CP210x_HANDLE, void* buffer, std::uint8_t* length, int) override {
-    *length = Copy(buffer, kSerial, false);
+    *length = Copy(buffer, bridge_.serial, false);
     return 0;
   }
   CP210x_STATUS CP210x_GetDeviceProductString(CP210x_HANDLE, void* buffer, std::uint8_t* length, int) override {
-    *length = Copy(buffer, kProduct, false);
+    *length = Copy(buffer, bridge_.product, false);
     return 0;
   }
   CP210x_STATUS CP210x_SetPid(CP210x_HANDLE, std::uint32_t pid) override {
@@ -58,11 +59,8 @@ class LeanCp210x final : public Cp210x {
 
  private:
   static constexpr std::uintptr_t kHandle = 0x7E57'0001;
-  // What a CP2102 on the vendor's VCP driver reports.
-  static constexpr std::string_view kSerial = "0001";
-  static constexpr std::string_view kProduct = "CP2102 USB to UART Bridge Controller";
-  static constexpr std::string_view kList[3] = {
-      kSerial, kProduct, R"(\\?\usb#vid_10c4&pid_ea60#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed})"};
+  // What `tornak-sim attach` makes, its strings built once.
+  const sim::Bridge bridge_ = sim::DefaultBridge("bridge1");
 
   static std::uint8_t Copy(void* buffer, std::string_view text, bool terminate) {
     std::memcpy(buffer, text.data(), text.size());

@@ -17,7 +17,6 @@
 #include "bench/discarding_display.hpp"
 #include "bench/lean_cp210x.hpp"
 #include "bench/measured_process.hpp"
-#include "bench/sim_bridge.hpp"
 #include "bench/table.hpp"
 #include "sim/platform.hpp"
 #include "sim/state_path.hpp"
@@ -29,7 +28,6 @@
 namespace tornak::bench {
 namespace {
 
-constexpr wchar_t kTornakClass[] = L"tornakf";
 constexpr wchar_t kBareClass[] = L"tornakbare";
 constexpr wchar_t kAttachedVid[] = L"10C4";
 constexpr double kTimerPeriodMs = 600;
@@ -79,7 +77,7 @@ std::string StatePathOrThrow() {
 void SetBridgeAttached(const std::string& path, bool attached) {
   sim::UpdateState(path, [&](sim::State& state) {
     state.bridges.clear();
-    if (attached) state.bridges.push_back(AttachableBridge("bridge1"));
+    if (attached) state.bridges.push_back(sim::DefaultBridge("bridge1"));
     return true;
   });
 }
@@ -152,13 +150,13 @@ void MeasureTick() {
 // Start-up, in alternation so that a slow spell of the shared machine hits both programs.
 void MeasureStartup(const Options& options, const std::wstring& tornak, const std::wstring& bare) {
   // The first start of each loads Wine's libraries from disk; every later one finds them cached.
-  MeasuredProcess(tornak, kTornakClass).Close();
+  MeasuredProcess(tornak, kWindowClassName).Close();
   MeasuredProcess(bare, kBareClass).Close();
   std::vector<double> tornakMs;
   std::vector<double> bareMs;
   for (int run = 0; run < options.runs; ++run) {
     {
-      MeasuredProcess process(tornak, kTornakClass);
+      MeasuredProcess process(tornak, kWindowClassName);
       if (RvidText(process.Window()) != kAttachedVid) throw std::runtime_error("tornak.exe started without the bridge shown");
       tornakMs.push_back(process.StartupMilliseconds());
     }
@@ -180,7 +178,7 @@ void MeasureStartup(const Options& options, const std::wstring& tornak, const st
 // not in tornak.exe.
 void MeasurePolling(const Options& options, const std::string& statePath, const std::wstring& tornak,
                     const std::wstring& bare) {
-  auto tornakProcess = std::make_unique<MeasuredProcess>(tornak, kTornakClass);
+  auto tornakProcess = std::make_unique<MeasuredProcess>(tornak, kWindowClassName);
   MeasuredProcess bareProcess(bare, kBareClass);
   const DWORD span = static_cast<DWORD>(options.pollSeconds) * 1000;
   const double tornakStart = tornakProcess->CpuSeconds();
@@ -243,7 +241,7 @@ double WaitForRvid(HWND window, const std::wstring& wanted, double since) {
 // over all of it; the seed is fixed, so every run plugs at the same points.
 void MeasureLatency(const Options& options, const std::string& statePath, const std::wstring& tornak) {
   SetBridgeAttached(statePath, false);
-  MeasuredProcess process(tornak, kTornakClass);
+  MeasuredProcess process(tornak, kWindowClassName);
   std::mt19937 random(20240611);
   std::uniform_int_distribution<int> pause(50, 50 + static_cast<int>(kTimerPeriodMs));
   std::vector<double> latencies;
@@ -279,8 +277,8 @@ void MeasureProfile(const Options& options, const std::string& statePath) {
       {"bare window", L"bare_window.exe", kBareClass, false, {}},
       {"+ Common Controls 6 loaded, as tornak.exe does", L"bare_window_common_controls.exe", kBareClass, false, {}},
       {"+ tornak.exe's 12 controls and dialog font", L"bare_window_controls.exe", kBareClass, false, {}},
-      {"tornak.exe, no bridge: both simulated libraries loaded, counted", L"tornak.exe", kTornakClass, false, {}},
-      {"tornak.exe, one bridge: opened, read and closed once", L"tornak.exe", kTornakClass, true, {}},
+      {"tornak.exe, no bridge: both simulated libraries loaded, counted", L"tornak.exe", kWindowClassName, false, {}},
+      {"tornak.exe, one bridge: opened, read and closed once", L"tornak.exe", kWindowClassName, true, {}},
   };
   for (Step& step : steps) {
     SetBridgeAttached(statePath, step.bridge);

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "convert/hex_digits.hpp"
 #include "fault/fault.hpp"
 
 namespace tornak {
@@ -15,7 +16,7 @@ constexpr std::int32_t kInt16Max = std::numeric_limits<std::int16_t>::max();
 // The routines step with 16-bit signed counters; a bound outside that range cannot be counted.
 std::int32_t ToCounter(std::int64_t value, const char* routine) {
   if (value < kInt16Min || value > kInt16Max)
-    throw Fault(FaultKind::Overflow, routine, {}, std::to_string(value) + " does not fit a 16-bit counter");
+    throw Fault::Overflow(routine, std::to_string(value) + " does not fit a 16-bit counter");
   return static_cast<std::int32_t>(value);
 }
 
@@ -28,11 +29,11 @@ Text ConvertToString(ByteBuffer ConvertArray, std::int32_t ConvertLength) {
   // The counter passes every index up to last; one past the buffer is a subscript fault, and
   // stepping past 32767 overflows the counter after the last byte was copied.
   if (static_cast<std::size_t>(last) >= ConvertArray.size())
-    throw Fault(FaultKind::Subscript, "ConvertToString", {},
-                "index " + std::to_string(ConvertArray.size()) + " of a buffer of " +
+    throw Fault::Subscript("ConvertToString",
+                          "index " + std::to_string(ConvertArray.size()) + " of a buffer of " +
                     std::to_string(ConvertArray.size()) + " bytes");
   if (last == kInt16Max)
-    throw Fault(FaultKind::Overflow, "ConvertToString", {}, "counter passed 32767");
+    throw Fault::Overflow("ConvertToString", "counter passed 32767");
   text.reserve(static_cast<std::size_t>(last) + 1);
   for (std::int32_t i = 0; i <= last; ++i) text.push_back(AnsiCharacter(ConvertArray[static_cast<std::size_t>(i)]));
   return text;
@@ -42,8 +43,8 @@ std::int32_t LenArray(ByteBuffer MeasArray) {
   for (std::size_t i = 0; i < MeasArray.size(); ++i) {
     if (MeasArray[i] == 0) return static_cast<std::int32_t>(i);
   }
-  throw Fault(FaultKind::Subscript, "LenArray", {},
-              "no zero byte in a buffer of " + std::to_string(MeasArray.size()) + " bytes");
+  throw Fault::Subscript("LenArray",
+                        "no zero byte in a buffer of " + std::to_string(MeasArray.size()) + " bytes");
 }
 
 std::int32_t HexDigitValue(char16_t digit) {
@@ -70,24 +71,15 @@ std::int32_t HexString2num(const Text& text) {
     const double weight = std::pow(16.0, n - i);
     const double sum = weight * d + acc;
     if (!std::isfinite(weight) || !std::isfinite(sum))
-      throw Fault(FaultKind::FloatingPoint, "HexString2num", {},
-                  "16 to the power " + std::to_string(n - i) + " overflows");
+      throw Fault::FloatingPoint("HexString2num", "16 to the power " + std::to_string(n - i) + " overflows");
     const double rounded = std::nearbyint(sum);
     if (rounded < -2147483648.0 || rounded > 2147483647.0)
-      throw Fault(FaultKind::Overflow, "HexString2num", {}, "value does not fit 32 bits");
+      throw Fault::Overflow("HexString2num", "value does not fit 32 bits");
     acc = static_cast<std::int32_t>(rounded);
   }
   return acc;
 }
 
-Text HexText(std::uint32_t value) {
-  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-  Text text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15u]);
-    value >>= 4;
-  } while (value != 0);
-  return text;
-}
+Text HexText(std::uint32_t value) { return HexDigits<char16_t>(value); }
 
 }  // namespace tornak

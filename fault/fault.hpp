@@ -7,31 +7,44 @@ namespace tornak {
 
 // Faults of the program itself, as opposed to device failures (which are status codes).
 enum class FaultKind {
-  LibraryNotFound,     // subject: the library file
-  LibraryNotLoadable,  // subject: the library file; detail: what is wrong with it
-  MissingEntryPoint,   // subject: the entry point; library: the file it was looked for in
-  Subscript,           // subject: the routine; detail: the index and the bounds
-  Overflow,            // subject: the routine; detail: the value that did not fit
-  FloatingPoint,       // subject: the routine; detail: the computation
+  LibraryNotFound,
+  LibraryNotLoadable,
+  MissingEntryPoint,
+  Subscript,
+  Overflow,
+  FloatingPoint,
 };
 
 // Nothing in the core catches a Fault; it travels to the event handler that started the work.
+// Both texts are UTF-8 and name the fault's subject: what() for a developer, PlainWords() for
+// the user.
 class Fault : public std::runtime_error {
  public:
-  Fault(FaultKind kind, std::string subject, std::string library = {}, std::string detail = {});
+  // A library file the platform's library search did not find.
+  static Fault LibraryNotFound(std::string file);
+  // A library file that exists but cannot be loaded; `reason` says why, when that is known.
+  static Fault LibraryNotLoadable(std::string file, std::string reason);
+  // An entry point that a loaded library does not export.
+  static Fault MissingEntryPoint(std::string entryPoint, std::string library);
+  // An index outside its buffer in `routine`; `detail` gives the index and the bounds.
+  static Fault Subscript(std::string routine, std::string detail);
+  // A value too large for `routine`'s arithmetic; `detail` says which.
+  static Fault Overflow(std::string routine, std::string detail);
+  // A computation of `routine` that cannot be carried out; `detail` says which.
+  static Fault FloatingPoint(std::string routine, std::string detail);
 
   FaultKind Kind() const noexcept { return kind_; }
+  // The file, entry point or routine the fault is about.
   const std::string& Subject() const noexcept { return subject_; }
-  const std::string& Library() const noexcept { return library_; }
-  const std::string& Detail() const noexcept { return detail_; }
+  // What went wrong and, where the user can help it, what to do about it.
+  const std::string& PlainWords() const noexcept { return plainWords_; }
 
  private:
-  FaultKind kind_;
-  std::string subject_;
-  std::string library_;
-  std::string detail_;
-};
+  Fault(FaultKind kind, std::string subject, const std::string& library, const std::string& detail);
 
-const char* FaultKindName(FaultKind kind) noexcept;
+  FaultKind kind_;
+  std::string plainWords_;
+  std::string subject_;
+};
 
 }  // namespace tornak

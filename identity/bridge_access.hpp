@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 
 #include "identity/bridge_state.hpp"
 #include "vendor/cp210x.hpp"
@@ -26,17 +25,16 @@ inline bool OpenBridge(Cp210x& library, BridgeState& state) {
 }
 
 // Closes an open device when a fault unwinds past it, so that no handle outlives the event
-// that opened it. Normal paths close the device themselves, in their own order, and then
-// Release() the guard.
+// that opened it. Normal paths Release() the guard and then close the device themselves, in
+// their own order; a guard still armed when it goes can only be leaving by a fault.
 class CloseOnFault {
  public:
-  CloseOnFault(Cp210x& library, CP210x_HANDLE handle)
-      : library_(library), handle_(handle), exceptionsAtStart_(std::uncaught_exceptions()) {}
+  CloseOnFault(Cp210x& library, CP210x_HANDLE handle) : library_(library), handle_(handle) {}
   CloseOnFault(const CloseOnFault&) = delete;
   CloseOnFault& operator=(const CloseOnFault&) = delete;
 
   ~CloseOnFault() {
-    if (!armed_ || std::uncaught_exceptions() <= exceptionsAtStart_) return;
+    if (!armed_) return;
     try {
       library_.CP210x_Close(handle_);
     } catch (...) {
@@ -50,7 +48,6 @@ class CloseOnFault {
  private:
   Cp210x& library_;
   CP210x_HANDLE handle_;
-  int exceptionsAtStart_;
   bool armed_ = true;
 };
 

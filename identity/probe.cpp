@@ -49,13 +49,10 @@ void ShowIdentity(LibraryGeneration generation, ProbeBuffers& b, BridgeState& st
   display.SetFieldText(DisplayField::DriverType, isNew ? kNewDriverText : kOldDriverText);
 }
 
-void ShowNoDevice(LibraryGeneration generation, BridgeState& state, IdentityDisplay& display) {
-  for (DisplayField field : {DisplayField::Rvid, DisplayField::Rpid, DisplayField::Rsernum, DisplayField::Rprodstr})
-    display.SetFieldText(field, Text{});
-  // Whichever call last counted the devices decides, even one of an earlier attempt.
-  if (state.NumDevices > 1) display.ShowWarning(kSeveralBridgesWarning);
+void FailAttempt(LibraryGeneration generation, BridgeState& state, IdentityDisplay& display) {
   if (generation == LibraryGeneration::New) state.DeviceHandle = -1;
-  display.SetFieldText(DisplayField::DriverType, kNoDeviceText);
+  // Whichever call last counted the devices decides, even one of an earlier attempt.
+  ShowNoDevice(display, state.NumDevices > 1);
 }
 
 bool ReadBridge(ProbeBuffers& b, BridgeState& state, Cp210x& library) {
@@ -79,7 +76,7 @@ bool ReadBridge(ProbeBuffers& b, BridgeState& state, Cp210x& library) {
 bool ProbeGeneration(LibraryGeneration generation, ProbeBuffers& buffers, BridgeState& state,
                      const VendorLibraries& libraries, IdentityDisplay& display) {
   if (!ReadBridge(buffers, state, libraries[generation])) {
-    ShowNoDevice(generation, state, display);
+    FailAttempt(generation, state, display);
     return false;
   }
   ShowIdentity(generation, buffers, state, display);
@@ -87,6 +84,12 @@ bool ProbeGeneration(LibraryGeneration generation, ProbeBuffers& buffers, Bridge
 }
 
 }  // namespace
+
+void ShowNoDevice(IdentityDisplay& display, bool severalBridges) {
+  for (DisplayField field : kBridgeFields) display.SetFieldText(field, Text{});
+  if (severalBridges) display.ShowWarning(kSeveralBridgesWarning);
+  display.SetFieldText(DisplayField::DriverType, kNoDeviceText);
+}
 
 void RefreshDeviceInfo(BridgeState& state, const VendorLibraries& libraries, IdentityDisplay& display) {
   ProbeBuffers buffers;

@@ -3,22 +3,26 @@
 # nor a Wine of the same bitness:
 #   - every file is a PE image of the package's bitness;
 #   - every file imports Windows system libraries only, none of MinGW's runtime;
-#   - each simulated library exports exactly the vendor's eleven entry points, by their plain
-#     names: no "_" in front and no "@bytes" behind, also where they are stdcall;
+#   - each simulated library exports exactly the vendor's entry points, by their plain names:
+#     no "_" in front and no "@bytes" behind, also where they are stdcall;
 #   - on 32-bit, the library's object files define each entry point as stdcall with the
 #     vendor's argument size (_CP210x_Open@8 and so on): the names alone cannot show that.
 #
-# usage: check_binaries.sh OBJDUMP NM BITS [--library DLL]... [--program EXE]... [--object OBJ]...
+# usage: check_binaries.sh OBJDUMP NM BITS [--entry-points LIST] [--library DLL]... [--program EXE]...
+#                          [--object OBJ]...
+# LIST, needed with --library and --object, holds one "NAME ARGUMENTS" line per entry point, as
+# the build writes it from the code's own list (cp210x_entry_points.txt in the build folder).
 set -euo pipefail
 
 objdump=$1 nm=$2 bits=$3
 shift 3
-libraries=() programs=() objects=()
+libraries=() programs=() objects=() entry_point_list=
 while [ $# -gt 0 ]; do
   case $1 in
     --library) libraries+=("$2") ;;
     --program) programs+=("$2") ;;
     --object) objects+=("$2") ;;
+    --entry-points) entry_point_list=$2 ;;
     *) echo "check_binaries.sh: unknown argument $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -26,17 +30,14 @@ done
 
 # The vendor's entry points and, on 32-bit, the bytes of arguments each takes off the stack:
 # every parameter is a 32-bit value or pointer there.
-expected_exports="CP210x_Close 4
-CP210x_GetDevicePid 8
-CP210x_GetDeviceProductString 16
-CP210x_GetDeviceSerialNumber 16
-CP210x_GetDeviceVid 8
-CP210x_GetNumDevices 4
-CP210x_GetProductString 12
-CP210x_Open 8
-CP210x_Reset 4
-CP210x_SetPid 8
-CP210x_SetVid 8"
+# Needed only to check libraries.
+expected_exports=
+if [ ${#libraries[@]} -gt 0 ] || [ ${#objects[@]} -gt 0 ]; then
+  [ -n "$entry_point_list" ] || { echo "check_binaries.sh: libraries to check, but no --entry-points" >&2; exit 2; }
+  expected_exports=$(awk 'NF == 2 { print $1, 4 * $2 }' "$entry_point_list" | sort)
+  # An empty list would let a library that exports nothing pass.
+  [ -n "$expected_exports" ] || { echo "check_binaries.sh: no entry points in $entry_point_list" >&2; exit 2; }
+fi
 
 # What a system without MinGW has; compared without regard to case, as Windows does.
 system_libraries="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
@@ -89,7 +90,9 @@ if [ "$bits" = 32 ]; then
   [ ${#objects[@]} -gt 0 ] || fail "32-bit check without the libraries' object files"
   defined=$("$nm" --defined-only "${objects[@]}" | awk '$2 == "T" { print $3 }')
   while read -r name bytes; do
-    echo "$defined" | grep -qx "_${name}@${bytes}" ||
+    # Not `echo | grep -q`: grep stops reading at the match, and under pipefail the echo that
+    # then dies of SIGPIPE would fail the check at random.
+    grep -qx "_${name}@${bytes}" <<<"$defined" ||
       fail "$name is not defined as stdcall taking $bytes bytes (_${name}@${bytes})"
   done <<<"$expected_exports"
 fi

@@ -53,7 +53,7 @@ sim() {
 
 sim show
 if grep -q "none attached" "$sim_output"; then
-  sim attach --vid 10C4 --pid EA60 --serial 0001 --product "CP2102 USB to UART Bridge Controller" --seen new
+  sim attach
   echo "Attached simulated bridge $(tr -d '\r' <"$sim_output")."
 else
   echo "Using the bridges already in $TORNAK_SIM_STATE."

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "convert/hex_digits.hpp"
+
 namespace tornak::sim {
 namespace {
 
@@ -106,6 +108,25 @@ std::optional<ListString> ParseListString(std::string_view text) {
   for (std::size_t i = 0; i < kListStringNames.size(); ++i)
     if (kListStringNames[i] == text) return static_cast<ListString>(i);
   return std::nullopt;
+}
+
+Bridge DefaultBridge(std::string name, std::string serial) {
+  Bridge bridge;
+  bridge.name = std::move(name);
+  bridge.seenBy = Visibility::New;
+  bridge.vid = 0x10C4;
+  bridge.pid = 0xEA60;
+  bridge.serial = std::move(serial);
+  bridge.product = "CP2102 USB to UART Bridge Controller";
+  bridge.list = SystemListStrings(bridge);
+  return bridge;
+}
+
+std::array<std::string, kListStringCount> SystemListStrings(const Bridge& bridge) {
+  return {bridge.serial, bridge.product,
+          "\\\\?\\usb#vid_" + HexDigits(bridge.vid, 4, HexCase::Lower) + "&pid_" +
+              HexDigits(bridge.pid, 4, HexCase::Lower) + "#" + bridge.serial +
+              "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"};
 }
 
 const std::vector<std::string_view>& EntryPointNames() {

@@ -44,6 +44,15 @@ struct Bridge {
   bool operator==(const Bridge&) const = default;
 };
 
+// A bridge as `tornak-sim attach` makes it when told nothing else: a CP2102 under the chip
+// vendor's ID for its VCP driver (VID 10C4, PID EA60), seen by the new library generation, its
+// list strings made by SystemListStrings.
+Bridge DefaultBridge(std::string name, std::string serial = "0001");
+
+// The list strings the system gives a bridge: its serial number, its product string and a
+// device interface path made of its VID, PID and serial number.
+std::array<std::string, kListStringCount> SystemListStrings(const Bridge& bridge);
+
 // An operation made to return `status` without doing anything; for one generation or both.
 struct Failure {
   std::string operation;

@@ -3,10 +3,10 @@
 #include <charconv>
 #include <limits>
 
+#include "convert/hex_digits.hpp"
+
 namespace tornak::sim {
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -29,12 +29,6 @@ std::string_view WithoutHexPrefix(std::string_view text) {
   return text;
 }
 
-std::string HexDigits(std::uint64_t value, int digits) {
-  std::string text(static_cast<std::size_t>(digits), '0');
-  for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kHexDigits[value & 0xF];
-  return text;
-}
-
 }  // namespace
 
 std::string QuoteBytes(std::string_view bytes) {
@@ -44,9 +38,7 @@ std::string QuoteBytes(std::string_view bytes) {
     if (byte >= 0x20 && byte <= 0x7E && c != '%' && c != '"') {
       quoted += c;
     } else {
-      quoted += '%';
-      quoted += kHexDigits[byte >> 4];
-      quoted += kHexDigits[byte & 0xF];
+      quoted += '%' + HexDigits(byte, 2);
     }
   }
   return quoted + '"';
@@ -103,11 +95,7 @@ std::optional<std::uint64_t> ParseHex64(std::string_view text) {
   return ParseWhole<std::uint64_t>(text, 16);
 }
 
-std::string Hex64(std::uint64_t value) {
-  int digits = 1;
-  while (digits < 16 && (value >> (4 * digits)) != 0) ++digits;
-  return HexDigits(value, digits);
-}
+std::string Hex64(std::uint64_t value) { return HexDigits(value); }
 
 std::optional<CP210x_STATUS> ParseStatus(std::string_view text) {
   const std::string_view digits = WithoutHexPrefix(text);

@@ -27,7 +27,7 @@
 namespace {
 
 using tornak::testing::kMessageBoxClass;
-using tornak::testing::kProgramWindowClass;
+using tornak::kWindowClassName;
 using tornak::testing::TextOf;
 
 constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text
@@ -166,7 +166,7 @@ std::string Start(const std::string& path) {
   if (!program.Start(Widen(path))) return "error CreateProcess failed with " + std::to_string(GetLastError());
   // Boxes of the first probe come before the window, so the wait is for either.
   for (int waited = 0; waited < 30000; waited += 50) {
-    for (HWND window : TopLevelWindows(kProgramWindowClass)) mainWindow = window;
+    for (HWND window : TopLevelWindows(kWindowClassName)) mainWindow = window;
     if (mainWindow != nullptr || !TopLevelWindows(kMessageBoxClass).empty()) break;
     if (!program.Alive()) return "error the program ended at once";
     Sleep(50);

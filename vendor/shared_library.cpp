@@ -13,14 +13,17 @@ SharedLibrary::~SharedLibrary() {
 void SharedLibrary::Load() {
   if (module_ != nullptr) return;
   platform::LoadOutcome outcome = platform::OpenLibrary(fileName_);
-  if (outcome.module == nullptr) throw Fault(outcome.failure, fileName_, fileName_, outcome.detail);
+  if (outcome.module == nullptr) {
+    throw outcome.failure == FaultKind::LibraryNotFound ? Fault::LibraryNotFound(fileName_)
+                                                        : Fault::LibraryNotLoadable(fileName_, outcome.detail);
+  }
   module_ = outcome.module;
 }
 
 SharedLibrary::EntryAddress SharedLibrary::EntryPoint(const char* name) {
   Load();
   EntryAddress address = platform::FindEntryPoint(module_, name);
-  if (address == nullptr) throw Fault(FaultKind::MissingEntryPoint, name, fileName_);
+  if (address == nullptr) throw Fault::MissingEntryPoint(name, fileName_);
   return address;
 }
 

@@ -6,8 +6,8 @@
 
 namespace tornak {
 
-// What the error box says about a fault that ended an event: what went wrong, in plain words,
-// and where it can be helped what to do about it. Any other exception is named by its
+// What the error box says about a fault that ended an event: a Fault's plain words (what
+// went wrong and, where it can be helped, what to do about it); any other exception is named by its
 // message. Two faults with the same text count as the same fault.
 Text FaultMessage(const std::exception& fault);
 

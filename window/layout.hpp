@@ -4,7 +4,13 @@
 #include <cstddef>
 #include <string_view>
 
+#include "identity/identity_display.hpp"
+
 namespace tornak {
+
+// The window's class, by the design's name: tests, the soak probe and the benchmark find the
+// running program's window by it.
+inline constexpr wchar_t kWindowClassName[] = L"tornakf";
 
 enum class ControlKind { Label, PushButton };
 
@@ -57,6 +63,28 @@ constexpr std::size_t ControlIndex(std::string_view name) {
 inline constexpr int kFirstControlId = 100;
 
 constexpr int ControlId(std::string_view name) { return kFirstControlId + static_cast<int>(ControlIndex(name)); }
+
+// The row of kControls that shows each read-out field, by DisplayField; worked out while
+// compiling, and every field has a label of its own.
+inline constexpr std::array<std::size_t, kDisplayFields.size()> kFieldRows = [] {
+  std::array<std::size_t, kDisplayFields.size()> rows{};
+  for (DisplayField field : kDisplayFields) rows[static_cast<std::size_t>(field)] = ControlIndex(ControlName(field));
+  return rows;
+}();
+
+constexpr bool EveryFieldHasItsOwnLabel() {
+  for (std::size_t i = 0; i < kFieldRows.size(); ++i) {
+    if (kFieldRows[i] >= kControls.size() || kControls[kFieldRows[i]].kind != ControlKind::Label) return false;
+    for (std::size_t j = 0; j < i; ++j)
+      if (kFieldRows[j] == kFieldRows[i]) return false;
+  }
+  return true;
+}
+static_assert(EveryFieldHasItsOwnLabel(), "a DisplayField without a label of that name in kControls");
+
+constexpr int ControlId(DisplayField field) {
+  return kFirstControlId + static_cast<int>(kFieldRows[static_cast<std::size_t>(field)]);
+}
 
 // Twips at the given DPI, rounded to the nearest pixel.
 int TwipsToPixels(int twips, unsigned dpi);

@@ -80,7 +80,7 @@ HWND MainWindow::Control(std::string_view name) const {
 }
 
 void MainWindow::SetFieldText(DisplayField field, const Text& text) {
-  SetWindowTextW(Control(ControlName(field)), Wide(text));
+  if (hwnd_ != nullptr) SetWindowTextW(GetDlgItem(hwnd_, ControlId(field)), Wide(text));
 }
 
 void MainWindow::ShowWarning(const Text& text) { ShowBox(text, nullptr); }
@@ -147,9 +147,7 @@ void MainWindow::RunEvent(Origin origin, const std::function<void()>& work) {
 // library still missing) is reported once, not on every tick; a press of a button always gets
 // its answer.
 void MainWindow::ReportFault(Origin origin, const Text& message) {
-  for (DisplayField field : {DisplayField::Rvid, DisplayField::Rpid, DisplayField::Rsernum, DisplayField::Rprodstr})
-    SetFieldText(field, Text{});
-  SetFieldText(DisplayField::DriverType, kNoDeviceText);
+  ShowNoDevice(*this);
   const bool repeated = origin == Origin::Timer && lastReportedFault_ == message;
   lastReportedFault_ = message;
   if (!repeated) ShowBox(message, kWindowCaption);

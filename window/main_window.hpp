@@ -15,7 +15,6 @@
 
 namespace tornak {
 
-inline constexpr wchar_t kWindowClassName[] = L"tornakf";
 inline constexpr wchar_t kWindowCaption[] = L"Kavren PID changer";
 inline constexpr UINT kTimer1PeriodMs = 600;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/convert.hpp"
+#include "convert/hex_digits.hpp"
 #include "fault/fault.hpp"
 
 namespace tornak {
@@ -147,6 +148,11 @@ TEST(HexText, UpperCaseWithoutLeadingZeros) {
   EXPECT_EQ(HexText(0x00AB), u"AB");
   EXPECT_EQ(HexText(0), u"0");
   EXPECT_EQ(HexText(0xFFFFFFFFu), u"FFFFFFFF");
+  // The same digits in the simulated bridge's texts: padded, lower case, the full 64 bits.
+  EXPECT_EQ(HexDigits(0xAB, 4, HexCase::Lower), "00ab");
+  EXPECT_EQ(HexDigits(0x12345, 4), "12345") << "a minimum, not a width that cuts";
+  EXPECT_EQ(HexDigits(0x7E5700000001ull), "7E5700000001");
+  EXPECT_EQ(HexDigits(~0ull, 16), "FFFFFFFFFFFFFFFF");
 }
 
 TEST(Fault, NamesItsKindAndSubject) {

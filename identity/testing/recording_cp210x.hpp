@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/hex_digits.hpp"
 #include "fault/fault.hpp"
 #include "vendor/cp210x.hpp"
 
@@ -81,10 +82,10 @@ class RecordingCp210x final : public Cp210x {
     });
   }
   CP210x_STATUS CP210x_SetPid(CP210x_HANDLE h, std::uint32_t value) override {
-    return Answer("SetPid" + Of(h) + " " + Hex(value), [&] { pendingPid = value; });
+    return Answer("SetPid" + Of(h) + " " + HexDigits(value), [&] { pendingPid = value; });
   }
   CP210x_STATUS CP210x_SetVid(CP210x_HANDLE h, std::uint32_t value) override {
-    return Answer("SetVid" + Of(h) + " " + Hex(value), [&] { pendingVid = value; });
+    return Answer("SetVid" + Of(h) + " " + HexDigits(value), [&] { pendingVid = value; });
   }
 
   std::uint32_t pendingPid = 0;
@@ -96,7 +97,7 @@ class RecordingCp210x final : public Cp210x {
     calls.push_back(call);
     const std::string operation = call.substr(0, call.find(' '));
     if (throwing.count(operation) != 0)
-      throw Fault(FaultKind::MissingEntryPoint, "CP210x_" + operation, name_);
+      throw Fault::MissingEntryPoint("CP210x_" + operation, name_);
     if (silent.count(operation) == 0) write();
     const auto status = statuses.find(operation);
     return status == statuses.end() ? 0 : status->second;
@@ -104,17 +105,7 @@ class RecordingCp210x final : public Cp210x {
 
   // The handle is shown only when it is not the one this fake handed out.
   std::string Of(CP210x_HANDLE h) const {
-    return reinterpret_cast<std::uintptr_t>(h) == handle ? std::string{} : " handle?" + Hex(reinterpret_cast<std::uintptr_t>(h));
-  }
-
-  static std::string Hex(std::uintmax_t value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    do {
-      text.insert(text.begin(), digits[value & 15]);
-      value >>= 4;
-    } while (value != 0);
-    return text;
+    return reinterpret_cast<std::uintptr_t>(h) == handle ? std::string{} : " handle?" + HexDigits(reinterpret_cast<std::uintptr_t>(h));
   }
 
   static void Fill(void* buffer, int size, const std::string& text) {

@@ -16,14 +16,8 @@ namespace tornak {
 namespace {
 
 sim::Bridge Bridge(const std::string& name, sim::Visibility seenBy) {
-  sim::Bridge bridge;
-  bridge.name = name;
+  sim::Bridge bridge = sim::DefaultBridge(name, "SN" + name);
   bridge.seenBy = seenBy;
-  bridge.vid = 0x10C4;
-  bridge.pid = 0xEA60;
-  bridge.serial = "SN" + name;
-  bridge.product = "CP2102 USB to UART Bridge Controller";
-  bridge.list = {bridge.serial, bridge.product, "\\\\?\\usb#vid_10c4&pid_ea60#" + bridge.serial};
   return bridge;
 }
 
@@ -64,7 +58,7 @@ TEST_F(ProbeThroughSimulator, BridgeOnTheNewDriverIsShownAndTheOldLibraryStaysUn
   EXPECT_EQ(display[DisplayField::Rsernum], u"SNa");
   EXPECT_EQ(display[DisplayField::Rprodstr], u"CP2102 USB to UART Bridge Controller");
   EXPECT_EQ(display[DisplayField::ProdString],
-            u"SNa CP2102 USB to UART Bridge Controller \\\\?\\usb#vid_10c4&pid_ea60#SNa");
+            u"SNa CP2102 USB to UART Bridge Controller \\\\?\\usb#vid_10c4&pid_ea60#SNa#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
   EXPECT_TRUE(state.NewDriverActive);
   EXPECT_FALSE(oldLibrary.IsLoaded());
   EXPECT_EQ(Saved().opens[sim::Index(sim::Generation::New)], 2u);

@@ -59,6 +59,21 @@ TEST_F(Probe, BridgeSeenByNewLibraryIsReadInOrderAndOldLibraryIsNotCalled) {
   EXPECT_THAT(display.warnings, IsEmpty());
 }
 
+TEST_F(Probe, HandleWithItsTopBitSetIsStillTheNewDriver) {
+  // Only -1 means a failed new attempt; a valid handle can have the sign bit of a 32-bit or a
+  // pointer-wide slot set.
+  const std::uintptr_t topBit = std::uintptr_t{1} << (8 * sizeof(std::uintptr_t) - 1);
+  for (std::uintptr_t handle : {std::uintptr_t{0x80000042}, topBit | 0x42}) {
+    SCOPED_TRACE(handle);
+    newLib.handle = handle;
+    Run();
+    EXPECT_EQ(display[DisplayField::DriverType], u"New driver");
+    EXPECT_EQ(static_cast<std::uintptr_t>(state.DeviceHandle), handle);
+    EXPECT_EQ(newLib.calls.back(), "Close") << "the handle the open gave, unchanged";
+    EXPECT_THAT(oldLib.calls, IsEmpty());
+  }
+}
+
 TEST_F(Probe, NoBridgeAnywhereShowsNoDeviceWithoutWarning) {
   newLib.numDevices = 0;
   state.NewDriverActive = true;
@@ -104,6 +119,7 @@ TEST_F(Probe, FailedQueryAfterOpenClosesOnceAndFallsBack) {
     EXPECT_THAT(oldLib.calls, ElementsAre("GetNumDevices"));
     ExpectNoDevice();
     EXPECT_EQ(state.DeviceHandle, -1);
+    EXPECT_THAT(display.warnings, IsEmpty()) << "one bridge is no reason to warn";
   }
 }
 
@@ -116,6 +132,13 @@ TEST_F(Probe, FailedOpenClosesNothing) {
   EXPECT_EQ(oldLib.Count("Close"), 0u);
   EXPECT_EQ(newLib.Count("GetDeviceVid"), 0u);
   ExpectNoDevice();
+  EXPECT_THAT(display.warnings, IsEmpty()) << "one bridge is no reason to warn";
+  // The old attempt leaves the slot as its failed open left it: with the handle it wrote...
+  EXPECT_EQ(static_cast<std::uintptr_t>(state.DeviceHandle), oldLib.handle);
+  // ...and at -1 when neither open writes one.
+  newLib.silent = oldLib.silent = {"Open"};
+  Run();
+  EXPECT_EQ(state.DeviceHandle, -1);
 }
 
 TEST_F(Probe, OnlyTheLowSixteenBitsOfAStatusCount) {

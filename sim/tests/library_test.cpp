@@ -18,13 +18,10 @@
 namespace tornak::sim {
 namespace {
 
+// Strings of its own for each bridge, so that a test sees which one answered.
 Bridge MakeBridge(const std::string& name, Visibility seenBy) {
-  Bridge bridge;
-  bridge.name = name;
+  Bridge bridge = DefaultBridge(name, "SN-" + name);
   bridge.seenBy = seenBy;
-  bridge.vid = 0x10C4;
-  bridge.pid = 0xEA60;
-  bridge.serial = "SN-" + name;
   bridge.product = "Product " + name;
   bridge.list = {"serial " + name, "description " + name, "path " + name};
   return bridge;

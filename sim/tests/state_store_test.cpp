@@ -14,11 +14,8 @@ namespace {
 using test::TempStateFile;
 
 Bridge SomeBridge(std::string name, std::uint16_t pid) {
-  Bridge bridge;
-  bridge.name = std::move(name);
-  bridge.vid = 0x10C4;
+  Bridge bridge = DefaultBridge(std::move(name));
   bridge.pid = pid;
-  bridge.serial = "0001";
   return bridge;
 }
 

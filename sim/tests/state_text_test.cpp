@@ -10,21 +10,10 @@ namespace {
 
 using namespace std::string_literals;
 
-Bridge PlainBridge(std::string name) {
-  Bridge bridge;
-  bridge.name = std::move(name);
-  bridge.vid = 0x10C4;
-  bridge.pid = 0xEA60;
-  bridge.serial = "0001";
-  bridge.product = "CP2102 USB to UART Bridge Controller";
-  bridge.list = {"0001", "CP2102 USB to UART Bridge Controller", "path"};
-  return bridge;
-}
-
 // Everything the file can hold, with bytes that a careless format would lose.
 State FullState() {
   State state;
-  Bridge odd = PlainBridge("odd.one-1");
+  Bridge odd = DefaultBridge("odd.one-1");
   odd.seenBy = Visibility::Both;
   odd.vid = 0x0000;
   odd.pid = 0xFFFF;
@@ -36,7 +25,7 @@ State FullState() {
   odd.serialLength = 200;
   odd.productLength = 0;
   odd.unterminated = {true, false, true};
-  state.bridges = {PlainBridge("bridge1"), odd};
+  state.bridges = {DefaultBridge("bridge1"), odd};
   state.bridges[0].seenBy = Visibility::Old;
   state.failures = {{"CP210x_Open", Generation::Old, 0x5304}, {"CP210x_Reset", std::nullopt, -1},
                     {"CP210x_Open", std::nullopt, 0x10000}};
@@ -55,7 +44,7 @@ TEST(StateText, RoundTripKeepsEveryField) {
 
 TEST(StateText, RoundTripKeepsEveryByteValue) {
   State state;
-  state.bridges.push_back(PlainBridge("bytes"));
+  state.bridges.push_back(DefaultBridge("bytes"));
   for (int byte = 0; byte < 256; ++byte) state.bridges[0].serial += static_cast<char>(byte);
   state.bridges[0].product = state.bridges[0].serial;
   std::reverse(state.bridges[0].product.begin(), state.bridges[0].product.end());

@@ -18,13 +18,6 @@ class CommandError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string LowerHex16(std::uint16_t value) {
-  constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
-  return text;
-}
-
 std::string FreeName(const State& state) {
   for (int number = 1;; ++number) {
     std::string name = "bridge" + std::to_string(number);
@@ -33,20 +26,12 @@ std::string FreeName(const State& state) {
 }
 
 Bridge NewBridge(const State& state, const AttachCommand& attach) {
-  Bridge bridge;
-  bridge.name = attach.name ? *attach.name : FreeName(state);
-  bridge.vid = 0x10C4;
-  bridge.pid = 0xEA60;
-  std::string serial = std::to_string(state.bridges.size() + 1);
-  bridge.serial = std::string(4 - std::min<std::size_t>(serial.size(), 4), '0') + serial;
-  bridge.product = "CP2102 USB to UART Bridge Controller";
+  const std::string number = std::to_string(state.bridges.size() + 1);
+  Bridge bridge = DefaultBridge(attach.name ? *attach.name : FreeName(state),
+                                std::string(4 - std::min<std::size_t>(number.size(), 4), '0') + number);
   attach.edit.ApplyTo(bridge);
-  // The list strings follow what the bridge reports, unless given: as the system lists a
-  // device under its serial number, description and device interface path.
-  const std::string made[kListStringCount] = {
-      bridge.serial, bridge.product,
-      "\\\\?\\usb#vid_" + LowerHex16(bridge.vid) + "&pid_" + LowerHex16(bridge.pid) + "#" + bridge.serial +
-          "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"};
+  // The list strings follow what the bridge reports, unless given.
+  const auto made = SystemListStrings(bridge);
   for (std::size_t i = 0; i < kListStringCount; ++i)
     if (!attach.edit.listGiven[i]) bridge.list[i] = made[i];
   return bridge;

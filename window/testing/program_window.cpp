@@ -85,7 +85,7 @@ bool ProgramProcess::Owns(HWND window) const {
 HWND ProgramProcess::MainWindow() const {
   // The window is created hidden while the first probe runs; look for it among all of them.
   if (info_.hProcess == nullptr) return nullptr;
-  const std::vector<HWND> windows = WindowsOfProcess(info_.dwProcessId, kProgramWindowClass, false);
+  const std::vector<HWND> windows = WindowsOfProcess(info_.dwProcessId, kWindowClassName, false);
   return windows.empty() ? nullptr : windows.back();
 }
 

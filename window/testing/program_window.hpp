@@ -7,11 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "window/layout.hpp"
+
 // tornak's window as another process sees it: the soak probe and the window tests start the
 // real program with these and read its read-outs and press its buttons through its windows.
 namespace tornak::testing {
 
-inline constexpr wchar_t kProgramWindowClass[] = L"tornakf";
 inline constexpr wchar_t kMessageBoxClass[] = L"#32770";
 
 std::wstring TextOf(HWND window);

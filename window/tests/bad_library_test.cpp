@@ -169,15 +169,8 @@ class LibraryWithoutEntryPoint : public BadLibrary {
   LibraryWithoutEntryPoint() {
     statePath = fs::temp_directory_path() / ("tornak-bad-library-" + std::to_string(GetCurrentProcessId()) + ".txt");
     SetEnvironmentVariableW(L"TORNAK_SIM_STATE", statePath.c_str());
-    sim::Bridge bridge;
-    bridge.name = "bridge1";
-    bridge.vid = 0x10C4;
-    bridge.pid = 0xEA60;
-    bridge.serial = "0001";
-    bridge.product = "CP2102 USB to UART Bridge Controller";
-    bridge.list = {"0001", "CP2102 USB to UART Bridge Controller", "path"};
     sim::State state;
-    state.bridges.push_back(bridge);
+    state.bridges.push_back(sim::DefaultBridge("bridge1"));
     sim::WriteState(statePath.string(), state);
   }
 

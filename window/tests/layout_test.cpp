@@ -78,7 +78,7 @@ TEST_F(RealWindow, OpensAtTheDisplaysDpi) {
 
 TEST_F(RealWindow, FixedFrameCentredWithTheDesignedClientArea) {
   Open();
-  EXPECT_EQ(ClassOf(Hwnd()), L"tornakf");
+  EXPECT_EQ(ClassOf(Hwnd()), kWindowClassName);
   EXPECT_EQ(TextOf(Hwnd()), L"Kavren PID changer");
   const LONG_PTR style = GetWindowLongPtrW(Hwnd(), GWL_STYLE);
   EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);

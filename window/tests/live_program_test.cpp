@@ -86,7 +86,7 @@ class LiveProgram : public ::testing::Test {
     ASSERT_TRUE(program->Start((ProgramFolder() / "tornak.exe").wstring())) << "error " << GetLastError();
     window = nullptr;
     PollUntil(GetTickCount() + kStartMs, [&] {
-      const std::vector<HWND> shown = WindowsOfProcess(program->Id(), kProgramWindowClass, true);
+      const std::vector<HWND> shown = WindowsOfProcess(program->Id(), kWindowClassName, true);
       if (!shown.empty()) window = shown.front();
       return window != nullptr || !Boxes().empty() || !program->Alive();
     });
