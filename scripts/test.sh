@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the portable core natively (plain, with sanitizers, and a
 # short bounded run of each fuzzer), the Windows build under Wine, the 32-bit Windows build's
-# shipped files, a one-minute soak of the running program, and the release packages of both
-# Windows builds. Exits non-zero when anything fails.
+# shipped files, a one-minute soak of each running program (64-bit and 32-bit), and the release
+# packages of both Windows builds. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +20,8 @@ done
 # The running program under Wine for a minute, on the builds above (scripts/soak, README).
 echo "=== soak"
 scripts/soak --minutes 1 --windows-bin build/windows/bin --sim build/native/bin/tornak-sim || failed+=(soak)
+echo "=== soak, 32-bit"
+scripts/soak --minutes 1 --windows-bin build/windows-x86/bin --sim build/native/bin/tornak-sim || failed+=(soak-x86)
 
 # The ZIP packages of both Windows builds, as scripts/release.sh makes them.
 echo "=== packages"

@@ -112,10 +112,15 @@ int HandleCount(HANDLE process) {
 }
 
 // GDI objects: the used entries of the process's GDI handle table, which Windows and Wine alike
-// point to from the PEB (GdiSharedHandleTable). Each entry is 24 bytes; a free one has type 0.
-// -1 when the table cannot be read.
+// point to from the 64-bit PEB (GdiSharedHandleTable). Each entry is 24 bytes; a free one has
+// type 0. -1 when the table cannot be read.
+//
+// A 32-bit program keeps the pointer in its 64-bit PEB too, not in the 32-bit one, and only a
+// 64-bit caller is given that PEB's address; so this probe is 64-bit, and serves both.
+static_assert(sizeof(void*) == 8, "the probe reads 64-bit PEBs");
+
 int GdiObjectCount(HANDLE process) {
-  constexpr std::size_t kTableOffsetInPeb = sizeof(void*) == 8 ? 0xF8 : 0x94;
+  constexpr std::size_t kTableOffsetInPeb = 0xF8;
   constexpr std::size_t kEntries = 0x10000;
   constexpr std::size_t kEntrySize = 24;
   constexpr std::size_t kTypeOffset = 14;

@@ -211,9 +211,33 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
     EXPECT_TRUE(Contains(outcome.err, "--help")) << outcome.err;
   }
   EXPECT_FALSE(platform::ReadFileBytes(file_.Path()));
-  const Outcome help = Run({"--help"});
-  EXPECT_EQ(help.code, kExitOk);
-  EXPECT_TRUE(Contains(help.out, "usage: tornak-sim"));
+  EXPECT_TRUE(Contains(Run({"explode"}).err, "unknown command 'explode'"));
+  EXPECT_TRUE(Contains(Run({"attach", "--pid", "12345"}).err, "--pid: takes 1 to 4 hex digits, not '12345'"));
+
+  // Every command and every option, whichever way help is asked for; one command's alone after it.
+  for (const std::vector<std::string>& command : {std::vector<std::string>{"--help"}, {"-h"}, {"help"}}) {
+    const Outcome help = Run(command);
+    EXPECT_EQ(help.code, kExitOk);
+    for (const char* part : {"Usage: tornak-sim", "attach", "set", "detach", "fail", "show", "reset", "path",
+                             "--state", "--pending-pid", "--list-path-hex", "--unterminated", "--clear",
+                             "--generation", "Exit codes"})
+      EXPECT_TRUE(Contains(help.out, part)) << part << " missing from:\n" << help.out;
+  }
+  const Outcome attachHelp = Run({"attach", "--help"});
+  EXPECT_EQ(attachHelp.code, kExitOk);
+  EXPECT_TRUE(Contains(attachHelp.out, "--serial-length"));
+  EXPECT_FALSE(Contains(attachHelp.out, "--generation"));
+  EXPECT_FALSE(platform::ReadFileBytes(file_.Path()));
+}
+
+TEST_F(Tool, RepeatedOptionsApplyInTheOrderGiven) {
+  Ok({"attach", "--serial", "A", "--serial-hex", "42", "--pid=1", "--pid", "2"});
+  EXPECT_EQ(SavedBridge("bridge1").serial, "B");
+  EXPECT_EQ(SavedBridge("bridge1").pid, 2);
+  Ok({"set", "bridge1", "--serial-hex=42", "--serial", "A", "--unterminated", "list-path", "--terminated=list-path",
+      "--state=" + file_.Path()});
+  EXPECT_EQ(SavedBridge("bridge1").serial, "A");
+  EXPECT_FALSE(SavedBridge("bridge1").unterminated[Index(ListString::Path)]);
 }
 
 }  // namespace

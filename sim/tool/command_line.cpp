@@ -1,317 +1,220 @@
 #include "sim/tool/command_line.hpp"
 
-#include <string_view>
+#include <CLI/CLI.hpp>
 
 #include "sim/text_fields.hpp"
 
 namespace tornak::sim {
+namespace {
 
-const char kUsage[] =
-    R"(usage: tornak-sim [--state FILE] COMMAND [ARGUMENTS]
-
-Controls the simulated CP210x bridge that this project's CP210xManufacturing libraries report.
-
-commands:
-  attach [NAME] [BRIDGE OPTIONS]    attach a bridge; prints its name (default: first free bridgeN)
-  set NAME BRIDGE OPTIONS           change an attached bridge
-  detach NAME | --all               detach one bridge, or all of them
-  fail OPERATION STATUS [--generation new|old]
-                                    make a library operation return STATUS until cleared
-  fail --clear [OPERATION] [--generation new|old]
-                                    clear injected failures (all when no OPERATION)
-  show                              bridges, pending IDs, failures, open handles, counts
-  reset                             back to the empty state
-  path                              print the state file's path
-  help                              this text
-
-bridge options:
-  --vid HEX, --pid HEX              USB IDs (default 10C4, EA60)
-  --pending-vid HEX|none, --pending-pid HEX|none
-                                    IDs written but not yet in effect (until a reset)
-  --serial TEXT, --product TEXT     serial number and product string
-  --list-serial TEXT, --list-description TEXT, --list-path TEXT
-                                    list strings; attach makes them from the above by default
-  --serial-hex HEX, --product-hex HEX, --list-serial-hex HEX, ...
-                                    any of the strings as raw bytes, e.g. 41FF00
-  --seen new|old|both               library generations that see the bridge (default new)
-  --serial-length N|real, --product-length N|real
-                                    length (0-255) to report instead of the real one
-  --unterminated WHICH, --terminated WHICH
-                                    hand out a list string (list-serial, list-description,
-                                    list-path) with no NUL in its 257-byte buffer, or stop it
-
+constexpr char kNotes[] = R"(
 OPERATION is an entry point name such as CP210x_Open. STATUS is decimal or 0x hex.
 The state file is --state FILE, else $TORNAK_SIM_STATE, else a per-user default.
 Exit codes: 0 ok, 1 error, 2 usage error.
 )";
 
-namespace {
+// An option whose every occurrence, in command-line order, `read`s its text and hands the value
+// to `take`. The text parsers of the state file do the reading, so that the tool takes exactly
+// what the file holds; a text they refuse is a usage error saying what the option `takes`.
+template <typename Read, typename Take>
+CLI::Option* AddOption(CLI::App& command, const std::string& name, const std::string& type, const std::string& takes,
+                       const std::string& help, Read read, Take take) {
+  const auto each = [name, takes, read, take](const std::string& text) {
+    auto value = read(text);
+    if (!value) throw CLI::ValidationError(name, "takes " + takes + ", not '" + text + "'");
+    take(*value);
+  };
+  return command.add_option_function<std::string>(name, each, help)->type_name(type)->trigger_on_parse();
+}
 
-// Walks the arguments; "--option=value" reads like "--option value".
-class Arguments {
+std::optional<std::string> AnyText(const std::string& text) { return text; }
+
+std::optional<std::optional<std::uint16_t>> PendingId(const std::string& text) {
+  if (text == "none") return std::optional<std::optional<std::uint16_t>>(std::in_place);
+  const auto id = ParseHex16(text);
+  if (!id) return std::nullopt;
+  return id;
+}
+
+std::optional<std::optional<std::uint8_t>> ReportedLength(const std::string& text) {
+  if (text == "real") return std::optional<std::optional<std::uint8_t>>(std::in_place);
+  const auto length = ParseDecimal(text);
+  if (!length || *length > 255) return std::nullopt;
+  return std::optional<std::uint8_t>(static_cast<std::uint8_t>(*length));
+}
+
+// Takes a value as a step that sets one field of the bridge.
+template <typename Field>
+auto SetsField(BridgeEdit& edit, Field Bridge::*field) {
+  return [&edit, field](const Field& value) {
+    edit.steps.push_back([field, value](Bridge& bridge) { bridge.*field = value; });
+  };
+}
+
+void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
+  constexpr char kHex[] = "1 to 4 hex digits";
+  constexpr char kBytes[] = "pairs of hex digits";
+  AddOption(command, "--vid", "HEX", kHex, "USB vendor ID (default 10C4)", ParseHex16, SetsField(edit, &Bridge::vid));
+  AddOption(command, "--pid", "HEX", kHex, "USB product ID (default EA60)", ParseHex16, SetsField(edit, &Bridge::pid));
+  AddOption(command, "--pending-vid", "HEX|none", "1 to 4 hex digits or 'none'",
+            "vendor ID written but not yet in effect (until a reset)", PendingId, SetsField(edit, &Bridge::pendingVid));
+  AddOption(command, "--pending-pid", "HEX|none", "1 to 4 hex digits or 'none'",
+            "product ID written but not yet in effect (until a reset)", PendingId, SetsField(edit, &Bridge::pendingPid));
+
+  for (auto [name, field] : {std::pair("serial", &Bridge::serial), std::pair("product", &Bridge::product)}) {
+    const std::string option = std::string("--") + name;
+    AddOption(command, option, "TEXT", "text", std::string("the ") + name + " string the bridge reports", AnyText,
+              SetsField(edit, field));
+    AddOption(command, option + "-hex", "HEX", kBytes, "the same as raw bytes, e.g. 41FF00", BytesFromHex,
+              SetsField(edit, field));
+    AddOption(command, option + "-length", "N|real", "0 to 255 or 'real'", "length to report instead of the real one",
+              ReportedLength,
+              SetsField(edit, name == std::string_view("serial") ? &Bridge::serialLength : &Bridge::productLength));
+  }
+
+  for (ListString which : {ListString::Serial, ListString::Description, ListString::Path}) {
+    const std::string option = "--" + std::string(ListStringName(which));
+    const auto setsList = [&edit, i = Index(which)](const std::string& bytes) {
+      edit.listGiven[i] = true;
+      edit.steps.push_back([i, bytes](Bridge& bridge) { bridge.list[i] = bytes; });
+    };
+    AddOption(command, option, "TEXT", "text", "list string; attach makes it from the above by default", AnyText,
+              setsList);
+    AddOption(command, option + "-hex", "HEX", kBytes, "the same as raw bytes", BytesFromHex, setsList);
+  }
+
+  AddOption(command, "--seen", "new|old|both", "new, old or both",
+            "library generations that see the bridge (default new)", ParseVisibility, SetsField(edit, &Bridge::seenBy));
+  for (bool unterminated : {true, false}) {
+    AddOption(command, unterminated ? "--unterminated" : "--terminated", "WHICH",
+              "list-serial, list-description or list-path",
+              unterminated ? "hand out a list string with no NUL in its 257-byte buffer" : "end a list string again",
+              ParseListString, [&edit, unterminated](ListString which) {
+                edit.steps.push_back(
+                    [which, unterminated](Bridge& bridge) { bridge.unterminated[Index(which)] = unterminated; });
+              });
+  }
+}
+
+const CLI::Validator kBridgeName(
+    [](std::string& name) {
+      return IsValidBridgeName(name) ? std::string()
+                                     : "bad bridge name '" + name +
+                                           "' (a letter or digit, then letters, digits, '_', '.' or '-'; at most 64)";
+    },
+    "");
+
+const CLI::Validator kOperation(
+    [](std::string& name) {
+      if (IsEntryPointName(name)) return std::string();
+      std::string known;
+      for (std::string_view entry : EntryPointNames()) known += " " + std::string(entry);
+      return "'" + name + "' is not a library operation; these are:" + known;
+    },
+    "");
+
+// The tool's commands and options; each command, once its arguments are parsed, says what to do.
+class Parser {
  public:
-  Arguments(const std::vector<std::string>& arguments, std::optional<std::string>& stateFile)
-      : stateFile_(stateFile) {
-    for (const std::string& argument : arguments) {
-      const std::size_t equals = argument.find('=');
-      if (argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-        items_.push_back(argument.substr(0, equals));
-        items_.push_back(argument.substr(equals + 1));
-      } else {
-        items_.push_back(argument);
-      }
+  Parser() {
+    app_.footer(kNotes);
+    app_.require_subcommand(1);
+    // --state is taken after the command's name too.
+    app_.fallthrough();
+    AddOption(app_, "--state", "FILE", "a file name", "the state file", AnyText,
+              [this](const std::string& file) { stateFile_ = file; })
+        ->check(CLI::Validator([](std::string& file) { return file.empty() ? "needs a file name" : ""; }, ""));
+
+    auto* attach = Command("attach", "attach a bridge; prints its name (default: first free bridgeN)", [this] {
+      command_ = AttachCommand{name_, edit_};
+    });
+    AddName(*attach, "the new bridge's name");
+    AddBridgeOptions(*attach, edit_);
+
+    auto* set = Command("set", "change an attached bridge", [this] {
+      if (edit_.steps.empty()) throw UsageError("set: nothing to change");
+      command_ = SetCommand{*name_, edit_};
+    });
+    AddName(*set, "the bridge")->required();
+    AddBridgeOptions(*set, edit_);
+
+    auto* detach = Command("detach", "detach one bridge (NAME), or all of them (--all)", [this] {
+      if (!all_ && !name_) throw UsageError("detach: give a bridge name or --all");
+      command_ = DetachCommand{name_};
+    });
+    AddName(*detach, "the bridge")->excludes(detach->add_flag("--all", all_, "every bridge"));
+
+    auto* fail = Command("fail", "make a library operation return STATUS until cleared; with --clear, clear injected failures",
+                         [this] { command_ = FailOrClear(); });
+    AddOption(*fail, "OPERATION", "", "an entry point", "the entry point; with --clear, all when left out", AnyText,
+              [this](const std::string& operation) { operation_ = operation; })
+        ->check(kOperation);
+    AddOption(*fail, "STATUS", "", "a status", "the status it returns", AnyText,
+              [this](const std::string& status) { status_ = status; })
+        ->excludes(fail->add_flag("--clear", clear_, "clear instead"));
+    AddOption(*fail, "--generation", "new|old", "new or old", "only this library generation (default both)",
+              ParseGeneration, [this](Generation generation) { generation_ = generation; });
+
+    Command("show", "bridges, pending IDs, failures, open handles, counts", [this] { command_ = ShowCommand{}; });
+    Command("reset", "back to the empty state", [this] { command_ = ResetCommand{}; });
+    Command("path", "print the state file's path", [this] { command_ = PathCommand{}; });
+    Command("help", "every command and option", [this] { command_ = HelpCommand{Usage()}; });
+  }
+
+  Invocation Parse(const std::vector<std::string>& arguments) {
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+      app_.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+      return {stateFile_, HelpCommand{app_.get_subcommands().empty() ? Usage() : app_.help()}};
+    } catch (const CLI::ParseError& error) {
+      // CLI11 says only that a command is missing when the first word is none.
+      const std::vector<std::string> unused = app_.remaining();
+      if (app_.get_subcommands().empty() && !unused.empty() && unused.front().rfind('-', 0) != 0)
+        throw UsageError("unknown command '" + unused.front() + "'");
+      throw UsageError(error.what());
     }
-  }
-
-  bool Done() const { return next_ == items_.size(); }
-  bool NextIsOption() const { return !Done() && items_[next_].rfind("--", 0) == 0; }
-  std::string Take() { return items_[next_++]; }
-
-  std::string ValueOf(const std::string& option) {
-    if (Done()) throw UsageError(option + " needs a value");
-    return Take();
-  }
-
-  // The options every command takes; true when `option` was one.
-  bool TakeCommon(const std::string& option) {
-    if (option != "--state") return false;
-    stateFile_ = ValueOf(option);
-    if (stateFile_->empty()) throw UsageError("--state needs a file name");
-    return true;
-  }
-
-  // The next argument when it is not an option.
-  std::optional<std::string> TakePositional() {
-    if (Done() || NextIsOption()) return std::nullopt;
-    return Take();
+    return {stateFile_, command_};
   }
 
  private:
-  std::vector<std::string> items_;
-  std::size_t next_ = 0;
-  std::optional<std::string>& stateFile_;
+  CLI::App* Command(const std::string& name, const std::string& help, std::function<void()> chosen) {
+    return app_.add_subcommand(name, help)->callback(std::move(chosen));
+  }
+
+  CLI::Option* AddName(CLI::App& command, const std::string& help) {
+    return AddOption(command, "NAME", "", "a name", help, AnyText, [this](const std::string& name) { name_ = name; })
+        ->check(kBridgeName);
+  }
+
+  std::string Usage() const { return app_.get_formatter()->make_help(&app_, "tornak-sim", CLI::AppFormatMode::All); }
+
+  sim::Command FailOrClear() const {
+    if (clear_) return ClearFailuresCommand{operation_, generation_};
+    if (!operation_ || !status_) throw UsageError("fail: expected OPERATION STATUS");
+    const auto status = ParseStatus(*status_);
+    if (!status) throw UsageError("fail: STATUS must be decimal or 0x hex, not '" + *status_ + "'");
+    if (*status == 0) throw UsageError("fail: status 0 is success; use fail --clear to stop a failure");
+    return FailCommand{*operation_, *status, generation_};
+  }
+
+  CLI::App app_{"Controls the simulated CP210x bridge that this project's CP210xManufacturing libraries report.",
+                "tornak-sim"};
+  std::optional<std::string> stateFile_;
+  sim::Command command_;
+  // Only one command is parsed, so its arguments can share these.
+  std::optional<std::string> name_;
+  BridgeEdit edit_;
+  bool all_ = false;
+  std::optional<std::string> operation_;
+  std::optional<std::string> status_;
+  bool clear_ = false;
+  std::optional<Generation> generation_;
 };
-
-[[noreturn]] void Unknown(const std::string& command, const std::string& argument) {
-  if (argument.rfind("--", 0) == 0) throw UsageError(command + ": unknown option " + argument);
-  throw UsageError(command + ": unexpected argument '" + argument + "'");
-}
-
-std::uint16_t HexId(const std::string& option, const std::string& value) {
-  auto id = ParseHex16(value);
-  if (!id) throw UsageError(option + " takes 1 to 4 hex digits, not '" + value + "'");
-  return *id;
-}
-
-std::optional<std::uint16_t> PendingId(const std::string& option, const std::string& value) {
-  if (value == "none") return std::nullopt;
-  return HexId(option, value);
-}
-
-std::optional<std::uint8_t> ReportedLength(const std::string& option, const std::string& value) {
-  if (value == "real") return std::nullopt;
-  auto length = ParseDecimal(value);
-  if (!length || *length > 255) throw UsageError(option + " takes 0 to 255 or 'real', not '" + value + "'");
-  return static_cast<std::uint8_t>(*length);
-}
-
-ListString ListStringNamed(const std::string& option, const std::string& value) {
-  auto which = ParseListString(value);
-  if (!which) throw UsageError(option + " takes list-serial, list-description or list-path, not '" + value + "'");
-  return *which;
-}
-
-std::string RawBytes(const std::string& option, const std::string& value) {
-  auto bytes = BytesFromHex(value);
-  if (!bytes) throw UsageError(option + " takes pairs of hex digits, not '" + value + "'");
-  return *bytes;
-}
-
-Generation GenerationNamed(const std::string& option, const std::string& value) {
-  auto generation = ParseGeneration(value);
-  if (!generation) throw UsageError(option + " takes new or old, not '" + value + "'");
-  return *generation;
-}
-
-// The string a text option sets, and whether it is one at all: "--serial" and "--serial-hex"
-// both set the serial.
-std::string Bridge::*StringField(std::string_view option) {
-  if (option == "--serial") return &Bridge::serial;
-  if (option == "--product") return &Bridge::product;
-  return nullptr;
-}
-
-// One bridge option and its value into `edit`; false when `option` is none.
-bool TakeBridgeOption(const std::string& option, Arguments& arguments, BridgeEdit& edit) {
-  const bool hex = option.size() > 4 && option.compare(option.size() - 4, 4, "-hex") == 0;
-  const std::string base = hex ? option.substr(0, option.size() - 4) : option;
-  auto& steps = edit.steps;
-
-  if (auto field = StringField(base)) {
-    std::string bytes = hex ? RawBytes(option, arguments.ValueOf(option)) : arguments.ValueOf(option);
-    steps.push_back([field, bytes](Bridge& bridge) { bridge.*field = bytes; });
-    return true;
-  }
-  if (base.rfind("--", 0) == 0) {
-    if (auto which = ParseListString(std::string_view(base).substr(2))) {
-      std::string bytes = hex ? RawBytes(option, arguments.ValueOf(option)) : arguments.ValueOf(option);
-      edit.listGiven[Index(*which)] = true;
-      steps.push_back([which = *which, bytes](Bridge& bridge) { bridge.list[Index(which)] = bytes; });
-      return true;
-    }
-  }
-  if (hex) return false;
-
-  if (option == "--vid" || option == "--pid") {
-    const std::uint16_t id = HexId(option, arguments.ValueOf(option));
-    auto field = option == "--vid" ? &Bridge::vid : &Bridge::pid;
-    steps.push_back([field, id](Bridge& bridge) { bridge.*field = id; });
-  } else if (option == "--pending-vid" || option == "--pending-pid") {
-    const auto id = PendingId(option, arguments.ValueOf(option));
-    auto field = option == "--pending-vid" ? &Bridge::pendingVid : &Bridge::pendingPid;
-    steps.push_back([field, id](Bridge& bridge) { bridge.*field = id; });
-  } else if (option == "--seen") {
-    const std::string value = arguments.ValueOf(option);
-    auto seen = ParseVisibility(value);
-    if (!seen) throw UsageError("--seen takes new, old or both, not '" + value + "'");
-    steps.push_back([seen = *seen](Bridge& bridge) { bridge.seenBy = seen; });
-  } else if (option == "--serial-length" || option == "--product-length") {
-    const auto length = ReportedLength(option, arguments.ValueOf(option));
-    auto field = option == "--serial-length" ? &Bridge::serialLength : &Bridge::productLength;
-    steps.push_back([field, length](Bridge& bridge) { bridge.*field = length; });
-  } else if (option == "--unterminated" || option == "--terminated") {
-    const ListString which = ListStringNamed(option, arguments.ValueOf(option));
-    const bool unterminated = option == "--unterminated";
-    steps.push_back([which, unterminated](Bridge& bridge) { bridge.unterminated[Index(which)] = unterminated; });
-  } else {
-    return false;
-  }
-  return true;
-}
-
-std::string BridgeName(const std::string& command, const std::string& name) {
-  if (!IsValidBridgeName(name))
-    throw UsageError(command + ": bad bridge name '" + name +
-                     "' (a letter or digit, then letters, digits, '_', '.' or '-'; at most 64)");
-  return name;
-}
-
-BridgeEdit BridgeOptions(const std::string& command, Arguments& arguments) {
-  BridgeEdit edit;
-  while (!arguments.Done()) {
-    const std::string argument = arguments.Take();
-    if (!arguments.TakeCommon(argument) && !TakeBridgeOption(argument, arguments, edit)) Unknown(command, argument);
-  }
-  return edit;
-}
-
-AttachCommand ParseAttach(Arguments& arguments) {
-  AttachCommand attach;
-  if (auto name = arguments.TakePositional()) attach.name = BridgeName("attach", *name);
-  attach.edit = BridgeOptions("attach", arguments);
-  return attach;
-}
-
-SetCommand ParseSet(Arguments& arguments) {
-  auto name = arguments.TakePositional();
-  if (!name) throw UsageError("set: which bridge? (set NAME OPTIONS)");
-  SetCommand set{BridgeName("set", *name), BridgeOptions("set", arguments)};
-  if (set.edit.steps.empty()) throw UsageError("set: nothing to change");
-  return set;
-}
-
-DetachCommand ParseDetach(Arguments& arguments) {
-  std::optional<std::string> name;
-  bool all = false;
-  while (!arguments.Done()) {
-    const std::string argument = arguments.Take();
-    if (arguments.TakeCommon(argument)) continue;
-    if (argument == "--all" && !all) {
-      all = true;
-    } else if (argument.rfind("--", 0) != 0 && !name) {
-      name = BridgeName("detach", argument);
-    } else {
-      Unknown("detach", argument);
-    }
-  }
-  if (all == name.has_value()) throw UsageError("detach: give a bridge name or --all");
-  return {name};
-}
-
-std::string OperationName(const std::string& name) {
-  if (!IsEntryPointName(name)) {
-    std::string known;
-    for (std::string_view entry : EntryPointNames()) known += " " + std::string(entry);
-    throw UsageError("fail: '" + name + "' is not a library operation; these are:" + known);
-  }
-  return name;
-}
-
-Command ParseFail(Arguments& arguments) {
-  bool clear = false;
-  std::vector<std::string> words;
-  std::optional<Generation> generation;
-  while (!arguments.Done()) {
-    const std::string argument = arguments.Take();
-    if (arguments.TakeCommon(argument)) continue;
-    if (argument == "--clear") {
-      clear = true;
-    } else if (argument == "--generation") {
-      generation = GenerationNamed(argument, arguments.ValueOf(argument));
-    } else if (argument.rfind("--", 0) != 0) {
-      words.push_back(argument);
-    } else {
-      Unknown("fail", argument);
-    }
-  }
-  if (clear) {
-    if (words.size() > 1) Unknown("fail", words[1]);
-    ClearFailuresCommand command;
-    if (!words.empty()) command.operation = OperationName(words[0]);
-    command.generation = generation;
-    return command;
-  }
-  if (words.size() != 2) throw UsageError("fail: expected OPERATION STATUS");
-  auto status = ParseStatus(words[1]);
-  if (!status) throw UsageError("fail: STATUS must be decimal or 0x hex, not '" + words[1] + "'");
-  if (*status == 0) throw UsageError("fail: status 0 is success; use fail --clear to stop a failure");
-  return FailCommand{OperationName(words[0]), *status, generation};
-}
-
-template <typename Command>
-Command NoArguments(const std::string& command, Arguments& arguments) {
-  while (!arguments.Done()) {
-    const std::string argument = arguments.Take();
-    if (!arguments.TakeCommon(argument)) Unknown(command, argument);
-  }
-  return Command{};
-}
 
 }  // namespace
 
-Invocation ParseCommandLine(const std::vector<std::string>& argumentList) {
-  Invocation invocation{std::nullopt, HelpCommand{}};
-  Arguments arguments(argumentList, invocation.stateFile);
-  std::optional<std::string> command;
-  while (!command && !arguments.Done()) {
-    const std::string argument = arguments.Take();
-    if (argument == "--help" || argument == "-h") return invocation;
-    if (arguments.TakeCommon(argument)) continue;
-    if (argument.rfind("--", 0) == 0) throw UsageError("unknown option " + argument);
-    command = argument;
-  }
-  if (!command) throw UsageError("no command given");
-
-  if (*command == "attach") invocation.command = ParseAttach(arguments);
-  else if (*command == "set") invocation.command = ParseSet(arguments);
-  else if (*command == "detach") invocation.command = ParseDetach(arguments);
-  else if (*command == "fail") invocation.command = ParseFail(arguments);
-  else if (*command == "show") invocation.command = NoArguments<ShowCommand>("show", arguments);
-  else if (*command == "reset") invocation.command = NoArguments<ResetCommand>("reset", arguments);
-  else if (*command == "path") invocation.command = NoArguments<PathCommand>("path", arguments);
-  else if (*command == "help") invocation.command = NoArguments<HelpCommand>("help", arguments);
-  else throw UsageError("unknown command '" + *command + "'");
-  return invocation;
-}
+Invocation ParseCommandLine(const std::vector<std::string>& arguments) { return Parser().Parse(arguments); }
 
 }  // namespace tornak::sim

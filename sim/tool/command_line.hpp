@@ -18,8 +18,6 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-extern const char kUsage[];
-
 // Changes to one bridge, applied in the order given on the command line.
 struct BridgeEdit {
   std::vector<std::function<void(Bridge&)>> steps;
@@ -53,7 +51,9 @@ struct ClearFailuresCommand {
 struct ShowCommand {};
 struct ResetCommand {};
 struct PathCommand {};
-struct HelpCommand {};
+struct HelpCommand {
+  std::string text;  // every command and option, or one command's
+};
 
 using Command = std::variant<AttachCommand, SetCommand, DetachCommand, FailCommand, ClearFailuresCommand, ShowCommand,
                              ResetCommand, PathCommand, HelpCommand>;

@@ -107,7 +107,7 @@ struct Runner {
 
   void operator()(const ResetCommand&) const { ResetState(path); }
   void operator()(const PathCommand&) const { out << path << "\n"; }
-  void operator()(const HelpCommand&) const { out << kUsage; }
+  void operator()(const HelpCommand& help) const { out << help.text; }
 };
 
 }  // namespace
@@ -115,8 +115,8 @@ struct Runner {
 int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   try {
     const Invocation invocation = ParseCommandLine(arguments);
-    if (std::holds_alternative<HelpCommand>(invocation.command)) {
-      out << kUsage;
+    if (const auto* help = std::get_if<HelpCommand>(&invocation.command)) {
+      out << help->text;
       return kExitOk;
     }
     const auto path =
