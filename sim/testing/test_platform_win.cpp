@@ -2,13 +2,12 @@
 
 #include <stdexcept>
 
-#include "sim/platform.hpp"
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
+#include "system/handles_win.hpp"
+#include "system/windows_text.hpp"
 
 namespace tornak::sim::test {
 namespace {
-
-using platform::Wide;
 
 // Quoted as CommandLineToArgvW reads it back: backslashes double only before a quote.
 std::wstring Quoted(const std::wstring& argument) {
@@ -30,10 +29,10 @@ std::wstring Quoted(const std::wstring& argument) {
 }  // namespace
 
 void SetEnvironment(const std::string& name, const std::string& value) {
-  SetEnvironmentVariableW(Wide(name).c_str(), Wide(value).c_str());
+  SetEnvironmentVariableW(Utf8ToWide(name).c_str(), Utf8ToWide(value).c_str());
 }
 
-void UnsetEnvironment(const std::string& name) { SetEnvironmentVariableW(Wide(name).c_str(), nullptr); }
+void UnsetEnvironment(const std::string& name) { SetEnvironmentVariableW(Utf8ToWide(name).c_str(), nullptr); }
 
 std::string ProgramFolder() {
   wchar_t path[MAX_PATH];
@@ -41,39 +40,35 @@ std::string ProgramFolder() {
   if (length == 0 || length == MAX_PATH) throw std::runtime_error("cannot find the test program's folder");
   std::wstring folder(path, length);
   folder.erase(folder.find_last_of(L"\\/") + 1);
-  const int size = WideCharToMultiByte(CP_UTF8, 0, folder.data(), static_cast<int>(folder.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, folder.data(), static_cast<int>(folder.size()), narrow.data(), size, nullptr,
-                      nullptr);
-  return narrow;
+  return WideToUtf8(folder);
 }
 
 std::string ExecutableName(const std::string& stem) { return stem + ".exe"; }
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
-  std::wstring commandLine = Quoted(Wide(program));
-  for (const std::string& argument : arguments) commandLine += L" " + Quoted(Wide(argument));
+  std::wstring commandLine = Quoted(Utf8ToWide(program));
+  for (const std::string& argument : arguments) commandLine += L" " + Quoted(Utf8ToWide(argument));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!CreateProcessW(Utf8ToWide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info))
     throw std::runtime_error("cannot start " + program + ": error " + std::to_string(GetLastError()));
-  CloseHandle(info.hThread);
-  process_ = info.hProcess;
+  const UniqueKernelHandle thread(info.hThread);
+  process_.Reset(info.hProcess);
 }
 
 ChildProcess::~ChildProcess() {
   if (!waited_) Wait();
-  CloseHandle(static_cast<HANDLE>(process_));
 }
+
+void ReleaseProcess(void* process) noexcept { CloseHandle(static_cast<HANDLE>(process)); }
 
 int ChildProcess::Wait() {
   if (waited_) return exitCode_;
-  WaitForSingleObject(static_cast<HANDLE>(process_), INFINITE);
+  WaitForSingleObject(process_.Get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(static_cast<HANDLE>(process_), &code);
+  GetExitCodeProcess(process_.Get(), &code);
   waited_ = true;
   exitCode_ = static_cast<int>(code);
   return exitCode_;

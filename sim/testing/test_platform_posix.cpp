@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
 
 extern char** environ;
 
@@ -36,17 +36,20 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   pid_t pid = 0;
   if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
     throw std::runtime_error("cannot start " + program);
-  process_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(pid));
+  process_.Reset(reinterpret_cast<void*>(static_cast<std::intptr_t>(pid)));
 }
 
 ChildProcess::~ChildProcess() {
   if (!waited_) Wait();
 }
 
+// A process id holds nothing of the system's: waiting for the child reaped it.
+void ReleaseProcess(void*) noexcept {}
+
 int ChildProcess::Wait() {
   if (waited_) return exitCode_;
   int status = 0;
-  const auto pid = static_cast<pid_t>(reinterpret_cast<std::intptr_t>(process_));
+  const auto pid = static_cast<pid_t>(reinterpret_cast<std::intptr_t>(process_.Get()));
   while (::waitpid(pid, &status, 0) < 0) {
   }
   waited_ = true;
