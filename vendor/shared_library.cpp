@@ -6,20 +6,16 @@ namespace tornak {
 
 SharedLibrary::SharedLibrary(std::string fileName) : fileName_(std::move(fileName)) {}
 
-SharedLibrary::~SharedLibrary() {
-  if (module_ != nullptr) platform::CloseLibrary(module_);
-}
-
 void SharedLibrary::Load() {
-  if (module_ != nullptr) return;
+  if (module_) return;
   platform::LoadOutcome outcome = platform::OpenLibrary(fileName_);
-  if (outcome.module == nullptr) throw Fault(outcome.failure, fileName_, fileName_, outcome.detail);
-  module_ = outcome.module;
+  if (!outcome.module) throw Fault(outcome.failure, fileName_, fileName_, outcome.detail);
+  module_ = std::move(outcome.module);
 }
 
 SharedLibrary::EntryAddress SharedLibrary::EntryPoint(const char* name) {
   Load();
-  EntryAddress address = platform::FindEntryPoint(module_, name);
+  EntryAddress address = platform::FindEntryPoint(module_.Get(), name);
   if (address == nullptr) throw Fault(FaultKind::MissingEntryPoint, name, fileName_);
   return address;
 }

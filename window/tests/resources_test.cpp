@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "system/handles_win.hpp"
 #include "window/resource_ids.h"
-#include "window/unique_handle.hpp"
 
 namespace tornak {
 namespace {
