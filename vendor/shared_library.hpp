@@ -19,6 +19,8 @@ class SharedLibrary {
   using EntryAddress = void (*)();
 
   explicit SharedLibrary(std::string fileName);
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
 
   const std::string& FileName() const noexcept { return fileName_; }
   bool IsLoaded() const noexcept { return static_cast<bool>(module_); }
