@@ -53,7 +53,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(Utf8ToWide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info))
-    throw std::runtime_error("cannot start " + program + ": error " + std::to_string(GetLastError()));
+    throw std::runtime_error("cannot start " + program + ": " + SystemErrorText(GetLastError()));
   const UniqueKernelHandle thread(info.hThread);
   process_.Reset(info.hProcess);
 }
