@@ -7,7 +7,8 @@
 namespace tornak {
 
 // Owns one handle of the system and gives it back through Closer when it goes; move-only. Every
-// kind of handle is one alias of this template, beside the code of its platform:
+// kind of handle is one alias of this template, in handles_win.hpp and handles_posix.hpp (or
+// beside the one platform file that closes it, as the loader's library handle):
 //
 //   using UniqueFile = UniqueHandle<HANDLE, CloseHandle, -1>;
 //   using UniqueDescriptor = UniqueHandle<int, ::close, -1>;
