@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
 #include "window/testing/program_window.hpp"
 
@@ -151,12 +152,7 @@ double Now() {
   return static_cast<double>(count.QuadPart) / frequency;
 }
 
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
+std::wstring ProgramFolder() { return tornak::ProgramFolder(); }
 
 // First paint: a thread with a WM_PAINT pending is not idle, since GetMessage would return
 // that paint; so WaitForInputIdle returns once the window and its controls have painted and

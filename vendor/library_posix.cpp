@@ -4,26 +4,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "system/handles_posix.hpp"
+#include "system/program_folder.hpp"
 #include "vendor/library_image.hpp"
 #include "vendor/shared_library.hpp"
 
 namespace tornak::platform {
 namespace {
-
-std::string ProgramDirectory() {
-  char path[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return {};
-  std::string text(path, static_cast<std::size_t>(length));
-  return text.substr(0, text.find_last_of('/') + 1);
-}
 
 bool IsFile(const std::string& path) {
   struct stat info {};
@@ -39,7 +31,7 @@ std::string LibraryFile(const std::string& stem) { return "lib" + stem + ".so"; 
 LoadOutcome OpenLibrary(const std::string& fileName) {
   // Like Windows, look in the program's own folder first; a bare name given to dlopen then
   // goes through the dynamic linker's search, which does not include the current directory.
-  std::string local = ProgramDirectory() + fileName;
+  std::string local = ProgramFolder() + fileName;
   const bool inProgramFolder = fileName.find('/') == std::string::npos && IsFile(local);
   const std::string& target = inProgramFolder ? local : fileName;
   dlerror();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "system/handles_win.hpp"
+#include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
 #include "vendor/library_image.hpp"
 #include "vendor/shared_library.hpp"
@@ -34,20 +35,6 @@ std::wstring Directory(DWORD (*query)(wchar_t*, UINT)) {
 DWORD SystemDirectory(wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
 DWORD WindowsDirectory(wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
 
-std::wstring ProgramDirectory() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return path.substr(0, path.find_last_of(L"\\/"));
-}
-
 bool IsAbsolute(const std::wstring& path) {
   return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
          (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\');
@@ -64,7 +51,7 @@ bool IsFile(const std::wstring& path) {
 // program searches by itself and loads by full path. Empty when the file is nowhere.
 std::wstring FindLibrary(const std::wstring& fileName) {
   if (IsAbsolute(fileName)) return IsFile(fileName) ? fileName : std::wstring{};
-  std::vector<std::wstring> folders = {ProgramDirectory(), Directory(SystemDirectory), Directory(WindowsDirectory)};
+  std::vector<std::wstring> folders = {ProgramFolder(), Directory(SystemDirectory), Directory(WindowsDirectory)};
   const DWORD pathLength = GetEnvironmentVariableW(L"PATH", nullptr, 0);
   if (pathLength > 0) {
     std::wstring path(pathLength, L'\0');

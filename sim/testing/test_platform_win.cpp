@@ -4,6 +4,7 @@
 
 #include "sim/testing/test_support.hpp"
 #include "system/handles_win.hpp"
+#include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
 
 namespace tornak::sim::test {
@@ -35,11 +36,8 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 void UnsetEnvironment(const std::string& name) { SetEnvironmentVariableW(Utf8ToWide(name).c_str(), nullptr); }
 
 std::string ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length == MAX_PATH) throw std::runtime_error("cannot find the test program's folder");
-  std::wstring folder(path, length);
-  folder.erase(folder.find_last_of(L"\\/") + 1);
+  const std::wstring folder = tornak::ProgramFolder();
+  if (folder.empty()) throw std::runtime_error("cannot find the test program's folder");
   return WideToUtf8(folder);
 }
 
