@@ -15,5 +15,8 @@ using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
 using UniqueFont = UniqueHandle<HFONT, DeleteObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, DeleteObject>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;
+using UniqueGlobalMemory = UniqueHandle<HGLOBAL, GlobalFree>;
+using UniqueMenu = UniqueHandle<HMENU, DestroyMenu>;
+using UniqueAccelerators = UniqueHandle<HACCEL, DestroyAcceleratorTable>;
 
 }  // namespace tornak
