@@ -16,7 +16,7 @@
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
 #include "sim/state_store.hpp"
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 
 namespace tornak::bench {

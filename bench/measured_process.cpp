@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "system/program_folder.hpp"
+#include "system/windows_text.hpp"
 #include "window/testing/program_window.hpp"
 
 namespace tornak::bench {
@@ -75,14 +77,13 @@ ProcessEntry FindProcess(DWORD processId) {
 
 // A whole file, read to its end: the files of /proc report a size of 0.
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
   std::string bytes;
   char chunk[4096];
   DWORD count = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &count, nullptr) && count > 0) bytes.append(chunk, count);
-  CloseHandle(file);
+  while (ReadFile(file.Get(), chunk, sizeof chunk, &count, nullptr) && count > 0) bytes.append(chunk, count);
   return bytes;
 }
 
@@ -90,9 +91,7 @@ std::optional<std::string> Environment(const wchar_t* name) {
   wchar_t value[1024];
   const DWORD length = GetEnvironmentVariableW(name, value, 1024);
   if (length == 0 || length >= 1024) return std::nullopt;
-  std::string narrow;
-  for (DWORD i = 0; i < length; ++i) narrow += static_cast<char>(value[i] < 0x80 ? value[i] : '?');
-  return narrow;
+  return WideToUtf8(std::wstring_view(value, length));
 }
 
 // The wineserver whose environment names this prefix: another prefix's server may run beside it.
@@ -101,8 +100,8 @@ std::optional<std::wstring> FindWineServer() {
   if (!prefix) return std::nullopt;
   const std::string wanted = "WINEPREFIX=" + *prefix;
   WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
-  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  const UniqueFind search(FindFirstFileW(L"Z:\\proc\\*", &entry));
+  if (!search) return std::nullopt;
   std::optional<std::wstring> found;
   do {
     if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') continue;
@@ -118,8 +117,7 @@ std::optional<std::wstring> FindWineServer() {
       if (environment->compare(start, end - start, wanted) == 0) found = folder;
       start = end + 1;
     }
-  } while (!found && FindNextFileW(search, &entry));
-  FindClose(search);
+  } while (!found && FindNextFileW(search.Get(), &entry));
   return found;
 }
 
@@ -154,12 +152,7 @@ double Now() {
   return static_cast<double>(count.QuadPart) / frequency;
 }
 
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
+std::wstring ProgramFolder() { return tornak::ProgramFolder(); }
 
 // First paint: a thread with a WM_PAINT pending is not idle, since GetMessage would return
 // that paint; so WaitForInputIdle returns once the window and its controls have painted and
@@ -170,21 +163,25 @@ MeasuredProcess::MeasuredProcess(const std::wstring& program, const wchar_t* win
   std::wstring commandLine = L"\"" + program + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
   const double start = Now();
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &process_))
+                      &startup, &info))
     throw std::runtime_error("cannot start a program: error " + std::to_string(GetLastError()));
-  if (WaitForInputIdle(process_.hProcess, kStartTimeoutMs) != 0) {
+  const UniqueKernelHandle thread(info.hThread);
+  process_.Reset(info.hProcess);
+  processId_ = info.dwProcessId;
+  if (WaitForInputIdle(process_.Get(), kStartTimeoutMs) != 0) {
     Close();
     throw std::runtime_error("the program did not wait for input within 30 s");
   }
   for (;;) {
-    const std::vector<HWND> shown = testing::WindowsOfProcess(process_.dwProcessId, windowClass, true);
+    const std::vector<HWND> shown = testing::WindowsOfProcess(processId_, windowClass, true);
     if (!shown.empty()) {
       window_ = shown.front();
       break;
     }
-    if (Now() - start > kStartTimeoutMs / 1000.0 || WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0) {
+    if (Now() - start > kStartTimeoutMs / 1000.0 || WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0) {
       Close();
       throw std::runtime_error("the program showed no window");
     }
@@ -196,22 +193,21 @@ MeasuredProcess::MeasuredProcess(const std::wstring& program, const wchar_t* win
 MeasuredProcess::~MeasuredProcess() { Close(); }
 
 double MeasuredProcess::CpuSeconds() const {
-  const ProcessEntry entry = FindProcess(process_.dwProcessId);
+  const ProcessEntry entry = FindProcess(processId_);
   return static_cast<double>(entry.UserTime.QuadPart + entry.KernelTime.QuadPart) / 1e7;
 }
 
-std::size_t MeasuredProcess::PrivateBytes() const { return FindProcess(process_.dwProcessId).PagefileUsage; }
+std::size_t MeasuredProcess::PrivateBytes() const { return FindProcess(processId_).PagefileUsage; }
 
 void MeasuredProcess::Close() {
-  if (process_.hProcess == nullptr) return;
+  if (!process_) return;
   if (window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.hProcess, 1);
-    WaitForSingleObject(process_.hProcess, 5000);
+  if (WaitForSingleObject(process_.Get(), 5000) != WAIT_OBJECT_0) {
+    TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), 5000);
   }
-  CloseHandle(process_.hThread);
-  CloseHandle(process_.hProcess);
-  process_ = {};
+  process_.Reset();
+  processId_ = 0;
   window_ = nullptr;
 }
 

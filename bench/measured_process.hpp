@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "system/handles_win.hpp"
+
 namespace tornak::bench {
 
 // A Windows program started for measuring: its start-up time, CPU time and memory as the
@@ -32,7 +34,8 @@ class MeasuredProcess {
   void Close();
 
  private:
-  PROCESS_INFORMATION process_{};
+  UniqueKernelHandle process_;
+  DWORD processId_ = 0;
   HWND window_ = nullptr;
   double startupMilliseconds_ = 0;
 };

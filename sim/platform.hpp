@@ -17,11 +17,8 @@ class StateIoError : public std::runtime_error {
 // are UTF-8. The halves are platform_posix.cpp and platform_win.cpp.
 namespace platform {
 
-#ifdef _WIN32
-inline constexpr bool kWindows = true;
-#else
-inline constexpr bool kWindows = false;
-#endif
+// Whether paths are Windows paths (either slash separates, a drive letter may start them).
+extern const bool kWindows;
 
 // Unset and empty read the same.
 std::optional<std::string> EnvironmentVariable(const char* name);
@@ -46,10 +43,6 @@ void RemoveFolder(const std::string& path) noexcept;
 std::optional<double> SecondsSinceModified(const std::string& path);
 
 unsigned long ProcessId();
-#ifdef _WIN32
-// UTF-8 as the wide text the W functions take.
-std::wstring Wide(const std::string& text);
-#endif
 void SleepMilliseconds(int milliseconds);
 
 }  // namespace platform

@@ -9,34 +9,16 @@
 #include <thread>
 
 #include "sim/platform.hpp"
+#include "system/handles_posix.hpp"
 
 namespace tornak::sim::platform {
 namespace {
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
-// Closes the descriptor when it goes, whatever path leaves the function.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const noexcept { return fd_; }
-  // close() is where a delayed write error may surface; the writer wants to hear of it.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
-
 }  // namespace
+
+const bool kWindows = false;
 
 std::optional<std::string> EnvironmentVariable(const char* name) {
   const char* value = std::getenv(name);
@@ -45,8 +27,8 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Get() < 0) {
+  const UniqueDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) {
     if (errno == ENOENT) return std::nullopt;
     throw StateIoError("open", path, ErrorText(errno));
   }
@@ -64,8 +46,8 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 }
 
 void WriteNewFile(const std::string& path, const std::string& bytes) {
-  Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (file.Get() < 0) throw StateIoError("create", path, ErrorText(errno));
+  UniqueDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!file) throw StateIoError("create", path, ErrorText(errno));
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t count = ::write(file.Get(), bytes.data() + written, bytes.size() - written);
@@ -75,6 +57,7 @@ void WriteNewFile(const std::string& path, const std::string& bytes) {
     }
     written += static_cast<std::size_t>(count);
   }
+  // A delayed write error surfaces only at close.
   if (file.Close() != 0) throw StateIoError("write", path, ErrorText(errno));
 }
 

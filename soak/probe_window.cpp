@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "system/handles_win.hpp"
+#include "system/windows_text.hpp"
 #include "window/testing/program_window.hpp"
 
 namespace {
@@ -29,6 +31,7 @@ namespace {
 using tornak::testing::kMessageBoxClass;
 using tornak::kWindowClassName;
 using tornak::testing::TextOf;
+using tornak::Utf8ToWide;
 
 constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text
 constexpr const char* kReadouts[] = {"ProdString", "Rvid", "Rpid", "Rsernum", "Rprodstr", "DriverType"};
@@ -52,13 +55,6 @@ std::string Json(const std::wstring& text) {
     }
   }
   return out + "\"";
-}
-
-std::wstring Widen(const std::string& text) {
-  std::wstring wide(text.size() + 1, L'\0');
-  wide.resize(static_cast<std::size_t>(
-      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size())) - 1));
-  return wide;
 }
 
 // The program's shown windows of one class.
@@ -101,7 +97,7 @@ int HandleCount(HANDLE process) {
     HANDLE copy = nullptr;
     if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
                         DUPLICATE_SAME_ACCESS)) {
-      CloseHandle(copy);
+      const tornak::UniqueKernelHandle closedAtOnce(copy);
       ++count;
       unused = 0;
     } else {
@@ -144,18 +140,18 @@ bool countsWork = false;
 void CheckCounts() {
   const int gdiBefore = GdiObjectCount(GetCurrentProcess());
   const int handlesBefore = HandleCount(GetCurrentProcess());
-  HBRUSH brushes[5];
-  HANDLE events[5];
+  std::vector<tornak::UniqueBrush> brushes;
+  std::vector<tornak::UniqueKernelHandle> events;
+  brushes.reserve(5);
+  events.reserve(5);
   for (int i = 0; i < 5; ++i) {
-    brushes[i] = CreateSolidBrush(RGB(i, 0, 0));
-    events[i] = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    brushes.emplace_back(CreateSolidBrush(RGB(i, 0, 0)));
+    events.emplace_back(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   }
   const int gdiWith = GdiObjectCount(GetCurrentProcess());
   const int handlesWith = HandleCount(GetCurrentProcess());
-  for (int i = 0; i < 5; ++i) {
-    DeleteObject(brushes[i]);
-    CloseHandle(events[i]);
-  }
+  brushes.clear();
+  events.clear();
   countsWork = gdiBefore > 0 && gdiWith == gdiBefore + 5 && handlesWith == handlesBefore + 5 &&
                GdiObjectCount(GetCurrentProcess()) == gdiBefore && HandleCount(GetCurrentProcess()) == handlesBefore;
 }
@@ -168,7 +164,7 @@ std::wstring BoxText(HWND box) {
 
 std::string Start(const std::string& path) {
   if (program.Started()) return "error already started";
-  if (!program.Start(Widen(path))) return "error CreateProcess failed with " + std::to_string(GetLastError());
+  if (!program.Start(Utf8ToWide(path))) return "error CreateProcess failed with " + std::to_string(GetLastError());
   // Boxes of the first probe come before the window, so the wait is for either.
   for (int waited = 0; waited < 30000; waited += 50) {
     for (HWND window : TopLevelWindows(kWindowClassName)) mainWindow = window;
@@ -190,7 +186,7 @@ std::string Fields() {
   std::string out = "{";
   for (const char* name : kReadouts) {
     if (out.size() > 1) out += ", ";
-    out += Json(Widen(name)) + ": " + Json(tornak::testing::ReadOut(window, name));
+    out += Json(Utf8ToWide(name)) + ": " + Json(tornak::testing::ReadOut(window, name));
   }
   return out + "}";
 }

@@ -1,10 +1,8 @@
 #include "vendor/library_image.hpp"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
-#include <optional>
-#include <vector>
+
+#include "vendor/shared_library.hpp"
 
 namespace tornak {
 namespace {
@@ -40,17 +38,12 @@ std::string ExplainPortableExecutable(std::span<const std::uint8_t> h, int progr
 }
 
 std::string ExplainElf(std::span<const std::uint8_t> h, int programBits) {
-#ifdef _WIN32
-  (void)h;
-  (void)programBits;
-  return "it is a Linux library, not a Windows one";
-#else
+  if (!platform::kElfLibraries) return "it is a Linux library, not a Windows one";
   if (h.size() < 20) return "the file is damaged: its library header is incomplete";
   const int libraryBits = h[4] == 1 ? 32 : h[4] == 2 ? 64 : 0;
   if (libraryBits == 0) return "the file is damaged: its library header is invalid";
   if (libraryBits != programBits) return WrongBitness(libraryBits, programBits);
   return {};
-#endif
 }
 
 // A Windows library whose sections reach past the end of the file: a copy or download that
@@ -72,33 +65,6 @@ std::string ExplainCutOffImage(std::span<const std::uint8_t> h, std::uintmax_t f
          " bytes";
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File OpenForReading(const NativePath& path) {
-#ifdef _WIN32
-  return File(_wfopen(path.c_str(), L"rb"));
-#else
-  return File(std::fopen(path.c_str(), "rb"));
-#endif
-}
-
-// The file's size in bytes, or nullopt when the C library cannot tell; leaves the position at
-// the end.
-std::optional<std::uintmax_t> SizeOf(std::FILE* file) {
-#ifdef _WIN32
-  if (_fseeki64(file, 0, SEEK_END) != 0) return std::nullopt;
-  const auto size = _ftelli64(file);
-#else
-  if (fseeko(file, 0, SEEK_END) != 0) return std::nullopt;
-  const auto size = ftello(file);
-#endif
-  if (size < 0) return std::nullopt;
-  return static_cast<std::uintmax_t>(size);
-}
-
 }  // namespace
 
 std::string ExplainLibraryImage(std::span<const std::uint8_t> header, int programBits) {
@@ -109,15 +75,10 @@ std::string ExplainLibraryImage(std::span<const std::uint8_t> header, int progra
   return "it is not a library";
 }
 
-std::string ExplainLibraryFile(const NativePath& path, int programBits) {
-  const File file = OpenForReading(path);
-  if (!file) return "the file cannot be read";
-  std::vector<std::uint8_t> header(4096);
-  header.resize(std::fread(header.data(), 1, header.size(), file.get()));
+std::string ExplainLibraryImage(std::span<const std::uint8_t> header, std::optional<std::uintmax_t> fileSize,
+                                int programBits) {
   std::string reason = ExplainLibraryImage(header, programBits);
-  if (reason.empty()) {
-    if (const auto size = SizeOf(file.get())) reason = ExplainCutOffImage(header, *size);
-  }
+  if (reason.empty() && fileSize) reason = ExplainCutOffImage(header, *fileSize);
   return reason;
 }
 

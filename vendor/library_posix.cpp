@@ -1,23 +1,21 @@
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
+#include <cerrno>
+#include <cstdint>
+#include <optional>
 #include <string>
-#include <sys/stat.h>
+#include <vector>
 
+#include "system/handles_posix.hpp"
+#include "system/program_folder.hpp"
 #include "vendor/library_image.hpp"
 #include "vendor/shared_library.hpp"
 
 namespace tornak::platform {
 namespace {
-
-std::string ProgramDirectory() {
-  char path[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return {};
-  std::string text(path, static_cast<std::size_t>(length));
-  return text.substr(0, text.find_last_of('/') + 1);
-}
 
 bool IsFile(const std::string& path) {
   struct stat info {};
@@ -26,31 +24,57 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
+const bool kElfLibraries = true;
+
+std::string LibraryFile(const std::string& stem) { return "lib" + stem + ".so"; }
+
 LoadOutcome OpenLibrary(const std::string& fileName) {
   // Like Windows, look in the program's own folder first; a bare name given to dlopen then
   // goes through the dynamic linker's search, which does not include the current directory.
-  std::string local = ProgramDirectory() + fileName;
+  std::string local = ProgramFolder() + fileName;
   const bool inProgramFolder = fileName.find('/') == std::string::npos && IsFile(local);
   const std::string& target = inProgramFolder ? local : fileName;
   dlerror();
-  if (void* module = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL)) return {module, {}, {}};
+  if (void* module = dlopen(target.c_str(), RTLD_NOW | RTLD_LOCAL)) return {UniqueLibrary(module), {}, {}};
   const char* reason = dlerror();
   std::string detail = reason != nullptr ? reason : "unknown reason";
   // dlopen reports a file it could not find and one it could not load through the same call;
   // only its text tells them apart.
   if (!inProgramFolder && detail.find("No such file") != std::string::npos)
-    return {nullptr, FaultKind::LibraryNotFound, {}};
+    return {{}, FaultKind::LibraryNotFound, {}};
   if (inProgramFolder || fileName.find('/') != std::string::npos) {
     std::string reason = ExplainLibraryFile(target, 8 * static_cast<int>(sizeof(void*)));
     if (!reason.empty()) detail = reason;
   }
-  return {nullptr, FaultKind::LibraryNotLoadable, detail};
+  return {{}, FaultKind::LibraryNotLoadable, detail};
 }
 
 SharedLibrary::EntryAddress FindEntryPoint(void* module, const char* name) {
   return reinterpret_cast<SharedLibrary::EntryAddress>(dlsym(module, name));
 }
 
-void CloseLibrary(void* module) { dlclose(module); }
+void CloseLibrary(void* module) noexcept { dlclose(module); }
 
 }  // namespace tornak::platform
+
+namespace tornak {
+
+std::string ExplainLibraryFile(const NativePath& path, int programBits) {
+  const UniqueDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return std::string(kUnreadableLibrary);
+  std::vector<std::uint8_t> header(kLibraryHeaderBytes);
+  std::size_t filled = 0;
+  while (filled < header.size()) {
+    const ssize_t count = ::read(file.Get(), header.data() + filled, header.size() - filled);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    filled += static_cast<std::size_t>(count);
+  }
+  header.resize(filled);
+  struct stat info {};
+  std::optional<std::uintmax_t> fileSize;
+  if (::fstat(file.Get(), &info) == 0 && info.st_size >= 0) fileSize = static_cast<std::uintmax_t>(info.st_size);
+  return ExplainLibraryImage(header, fileSize, programBits);
+}
+
+}  // namespace tornak

@@ -6,11 +6,7 @@ namespace tornak {
 
 std::string LibraryFileName(LibraryGeneration generation) {
   const char* stem = generation == LibraryGeneration::New ? "CP210xManufacturingN" : "CP210xManufacturing";
-#ifdef _WIN32
-  return std::string(stem) + ".dll";
-#else
-  return "lib" + std::string(stem) + ".so";
-#endif
+  return platform::LibraryFile(stem);
 }
 
 LoadedCp210x::LoadedCp210x(LibraryGeneration generation) : library_(LibraryFileName(generation)) {}

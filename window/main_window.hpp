@@ -8,10 +8,10 @@
 
 #include "identity/bridge_state.hpp"
 #include "identity/identity_display.hpp"
+#include "system/handles_win.hpp"
 #include "vendor/cp210x.hpp"
 #include "window/base_window.hpp"
 #include "window/layout.hpp"
-#include "window/unique_handle.hpp"
 
 namespace tornak {
 

@@ -9,7 +9,7 @@
 #include "identity/rewrite.hpp"
 #include "identity/testing/recording_display.hpp"
 #include "sim/state_store.hpp"
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 
 namespace tornak {

@@ -9,7 +9,7 @@
 
 #include "sim/platform.hpp"
 #include "sim/state_store.hpp"
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
 
 namespace tornak::sim {
 namespace {

@@ -12,7 +12,7 @@
 #include "sim/sim_status.hpp"
 #include "sim/state_path.hpp"
 #include "sim/state_store.hpp"
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 
 namespace tornak::sim {

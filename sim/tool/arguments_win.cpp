@@ -2,6 +2,8 @@
 #include <shellapi.h>
 
 #include "sim/tool/tool.hpp"
+#include "system/handles_win.hpp"
+#include "system/windows_text.hpp"
 
 namespace tornak::sim {
 
@@ -10,15 +12,9 @@ namespace tornak::sim {
 std::vector<std::string> ProgramArguments(int, char**) {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  const UniqueLocalMemory owner(wide);
   std::vector<std::string> arguments;
-  for (int i = 1; wide != nullptr && i < count; ++i) {
-    const int length = static_cast<int>(wcslen(wide[i]));
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], length, nullptr, 0, nullptr, nullptr);
-    std::string argument(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide[i], length, argument.data(), size, nullptr, nullptr);
-    arguments.push_back(std::move(argument));
-  }
-  if (wide != nullptr) LocalFree(wide);
+  for (int i = 1; wide != nullptr && i < count; ++i) arguments.push_back(WideToUtf8(wide[i]));
   return arguments;
 }
 

@@ -49,55 +49,55 @@ bool Press(HWND programWindow, std::string_view name) {
 }
 
 ProgramProcess::~ProgramProcess() {
-  if (info_.hProcess == nullptr) return;
   if (Alive()) {
-    TerminateProcess(info_.hProcess, 99);
-    WaitForSingleObject(info_.hProcess, 5000);
+    TerminateProcess(process_.Get(), 99);
+    WaitForSingleObject(process_.Get(), 5000);
   }
-  CloseHandle(info_.hThread);
-  CloseHandle(info_.hProcess);
 }
 
 bool ProgramProcess::Start(const std::wstring& path) {
-  if (info_.hProcess != nullptr) {
+  if (process_) {
     SetLastError(ERROR_ALREADY_EXISTS);
     return false;
   }
   std::wstring commandLine = L"\"" + path + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_))
-    return true;
-  info_ = {};
-  return false;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return false;
+  const UniqueKernelHandle thread(info.hThread);
+  process_.Reset(info.hProcess);
+  id_ = info.dwProcessId;
+  return true;
 }
 
 bool ProgramProcess::Alive() const {
-  return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+  return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
 }
 
 bool ProgramProcess::Owns(HWND window) const {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  return info_.hProcess != nullptr && process == info_.dwProcessId;
+  return process_ && process == id_;
 }
 
 HWND ProgramProcess::MainWindow() const {
   // The window is created hidden while the first probe runs; look for it among all of them.
-  if (info_.hProcess == nullptr) return nullptr;
-  const std::vector<HWND> windows = WindowsOfProcess(info_.dwProcessId, kWindowClassName, false);
+  if (!process_) return nullptr;
+  const std::vector<HWND> windows = WindowsOfProcess(id_, kWindowClassName, false);
   return windows.empty() ? nullptr : windows.back();
 }
 
 std::optional<DWORD> ProgramProcess::Close(DWORD waitMs) {
-  if (info_.hProcess == nullptr) return std::nullopt;
+  if (!process_) return std::nullopt;
   if (HWND window = MainWindow()) PostMessageW(window, WM_CLOSE, 0, 0);
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(info_.hProcess, waitMs) == WAIT_OBJECT_0 && GetExitCodeProcess(info_.hProcess, &code) &&
+  if (WaitForSingleObject(process_.Get(), waitMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process_.Get(), &code) &&
       code != STILL_ACTIVE)
     return code;
-  TerminateProcess(info_.hProcess, 99);
-  WaitForSingleObject(info_.hProcess, 5000);
+  TerminateProcess(process_.Get(), 99);
+  WaitForSingleObject(process_.Get(), 5000);
   return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "window/layout.hpp"
+#include "system/handles_win.hpp"
 
 // tornak's window as another process sees it: the soak probe and the window tests start the
 // real program with these and read its read-outs and press its buttons through its windows.
@@ -42,10 +43,10 @@ class ProgramProcess {
 
   // False, with GetLastError telling why, when the process could not be created.
   bool Start(const std::wstring& path);
-  bool Started() const noexcept { return info_.hProcess != nullptr; }
+  bool Started() const noexcept { return static_cast<bool>(process_); }
   bool Alive() const;
-  DWORD Id() const noexcept { return info_.dwProcessId; }
-  HANDLE Handle() const noexcept { return info_.hProcess; }
+  DWORD Id() const noexcept { return id_; }
+  HANDLE Handle() const noexcept { return process_.Get(); }
   // Whether the window belongs to this process.
   bool Owns(HWND window) const;
   // The program's main window, shown or still hidden, or nullptr.
@@ -55,7 +56,8 @@ class ProgramProcess {
   std::optional<DWORD> Close(DWORD waitMs);
 
  private:
-  PROCESS_INFORMATION info_{};
+  UniqueKernelHandle process_;
+  DWORD id_ = 0;
 };
 
 }  // namespace tornak::testing

@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 
 #include "sim/state_store.hpp"
+#include "system/program_folder.hpp"
 #include "vendor/loaded_cp210x.hpp"
 #include "window/tests/window_harness.hpp"
 
@@ -21,11 +22,7 @@ using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-fs::path ProgramFolder() {
-  wchar_t path[MAX_PATH]{};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return fs::path(path).parent_path();
-}
+fs::path ProgramFolder() { return fs::path(tornak::ProgramFolder()).parent_path(); }
 
 std::vector<char> Contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

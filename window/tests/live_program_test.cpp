@@ -14,6 +14,7 @@
 
 #include "sim/state_store.hpp"
 #include "sim/tool/tool.hpp"
+#include "system/program_folder.hpp"
 #include "window/testing/program_window.hpp"
 
 namespace tornak::testing {
@@ -39,11 +40,7 @@ constexpr Preset kPresets[] = {
     {"SetSilabsPIDxpress", 0xEA61, L"EA61"},
 };
 
-fs::path ProgramFolder() {
-  wchar_t path[MAX_PATH]{};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return fs::path(path).parent_path();
-}
+fs::path ProgramFolder() { return fs::path(tornak::ProgramFolder()).parent_path(); }
 
 // Polls until done() holds or the deadline (a GetTickCount value) has passed; returns done().
 template <typename Done>

@@ -2,19 +2,15 @@
 
 #include <string>
 
+#include "system/handles_win.hpp"
+#include "system/program_folder.hpp"
 #include "window/resource_ids.h"
-#include "window/unique_handle.hpp"
 
 namespace tornak {
 namespace {
 
 // The program itself, built beside this test.
-std::wstring ProgramPath() {
-  wchar_t path[MAX_PATH]{};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring text(path);
-  return text.substr(0, text.find_last_of(L"\\/") + 1) + L"tornak.exe";
-}
+std::wstring ProgramPath() { return ProgramFolder() + L"tornak.exe"; }
 
 TEST(ProgramResources, VersionRecord) {
   const std::wstring program = ProgramPath();

@@ -4,7 +4,7 @@
 
 #include "sim/platform.hpp"
 #include "sim/state_path.hpp"
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
 
 namespace tornak::sim::test {
 

@@ -2,12 +2,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 
-#include "sim/tests/test_support.hpp"
+#include "sim/testing/test_support.hpp"
+#include "system/program_folder.hpp"
 
 extern char** environ;
 
@@ -18,11 +18,9 @@ void SetEnvironment(const std::string& name, const std::string& value) { ::seten
 void UnsetEnvironment(const std::string& name) { ::unsetenv(name.c_str()); }
 
 std::string ProgramFolder() {
-  char path[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) throw std::runtime_error("cannot find the test program's folder");
-  const std::string text(path, static_cast<std::size_t>(length));
-  return text.substr(0, text.find_last_of('/') + 1);
+  std::string folder = tornak::ProgramFolder();
+  if (folder.empty()) throw std::runtime_error("cannot find the test program's folder");
+  return folder;
 }
 
 std::string ExecutableName(const std::string& stem) { return stem; }
@@ -36,17 +34,20 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   pid_t pid = 0;
   if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
     throw std::runtime_error("cannot start " + program);
-  process_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(pid));
+  process_.Reset(reinterpret_cast<void*>(static_cast<std::intptr_t>(pid)));
 }
 
 ChildProcess::~ChildProcess() {
   if (!waited_) Wait();
 }
 
+// A process id holds nothing of the system's: waiting for the child reaped it.
+void ReleaseProcess(void*) noexcept {}
+
 int ChildProcess::Wait() {
   if (waited_) return exitCode_;
   int status = 0;
-  const auto pid = static_cast<pid_t>(reinterpret_cast<std::intptr_t>(process_));
+  const auto pid = static_cast<pid_t>(reinterpret_cast<std::intptr_t>(process_.Get()));
   while (::waitpid(pid, &status, 0) < 0) {
   }
   waited_ = true;

@@ -3,7 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "system/unique_handle.hpp"
+
 namespace tornak::sim::test {
+
+// Lets go of a started process (test_platform_win.cpp, test_platform_posix.cpp).
+void ReleaseProcess(void* process) noexcept;
 
 // A state file of the test's own, in a fresh temporary folder, with TORNAK_SIM_STATE pointing
 // at it for this process and the ones it starts. The file does not exist at first; the folder
@@ -45,7 +50,7 @@ class ChildProcess {
   int Wait();  // the exit code
 
  private:
-  void* process_ = nullptr;  // the platform's handle or id
+  UniqueHandle<void*, ReleaseProcess> process_;  // the platform's handle or id
   bool waited_ = false;
   int exitCode_ = -1;
 };

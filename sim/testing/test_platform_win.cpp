@@ -1,0 +1,75 @@
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "sim/testing/test_support.hpp"
+#include "system/handles_win.hpp"
+#include "system/program_folder.hpp"
+#include "system/windows_text.hpp"
+
+namespace tornak::sim::test {
+namespace {
+
+// Quoted as CommandLineToArgvW reads it back: backslashes double only before a quote.
+std::wstring Quoted(const std::wstring& argument) {
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
+
+}  // namespace
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+  SetEnvironmentVariableW(Utf8ToWide(name).c_str(), Utf8ToWide(value).c_str());
+}
+
+void UnsetEnvironment(const std::string& name) { SetEnvironmentVariableW(Utf8ToWide(name).c_str(), nullptr); }
+
+std::string ProgramFolder() {
+  const std::wstring folder = tornak::ProgramFolder();
+  if (folder.empty()) throw std::runtime_error("cannot find the test program's folder");
+  return WideToUtf8(folder);
+}
+
+std::string ExecutableName(const std::string& stem) { return stem + ".exe"; }
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
+  std::wstring commandLine = Quoted(Utf8ToWide(program));
+  for (const std::string& argument : arguments) commandLine += L" " + Quoted(Utf8ToWide(argument));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(Utf8ToWide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    throw std::runtime_error("cannot start " + program + ": " + SystemErrorText(GetLastError()));
+  const UniqueKernelHandle thread(info.hThread);
+  process_.Reset(info.hProcess);
+}
+
+ChildProcess::~ChildProcess() {
+  if (!waited_) Wait();
+}
+
+void ReleaseProcess(void* process) noexcept { CloseHandle(static_cast<HANDLE>(process)); }
+
+int ChildProcess::Wait() {
+  if (waited_) return exitCode_;
+  WaitForSingleObject(process_.Get(), INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process_.Get(), &code);
+  waited_ = true;
+  exitCode_ = static_cast<int>(code);
+  return exitCode_;
+}
+
+}  // namespace tornak::sim::test

@@ -1,0 +1,22 @@
+#include "system/program_folder.hpp"
+
+#include <windows.h>
+
+namespace tornak {
+
+std::wstring ProgramFolder() {
+  // A path longer than the buffer comes back cut off, filling it: try again with a larger one.
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+}  // namespace tornak
