@@ -26,6 +26,9 @@ class UniqueHandle {
   Handle Get() const noexcept { return handle_; }
   explicit operator bool() const noexcept { return handle_ != Handle{}; }
 
+  // Gives the handle up without closing it: it now belongs to whoever took it.
+  Handle Release() noexcept { return std::exchange(handle_, Handle{}); }
+
   void Reset(Handle handle = Handle{}) noexcept {
     if (handle_ != Handle{}) Traits::Close(handle_);
     handle_ = handle;
@@ -46,5 +49,23 @@ struct ModuleTraits {
   static void Close(HMODULE module) noexcept { FreeLibrary(module); }
 };
 using UniqueModule = UniqueHandle<ModuleTraits>;
+
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static void Close(HGLOBAL memory) noexcept { GlobalFree(memory); }
+};
+using UniqueGlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+
+struct MenuTraits {
+  using Handle = HMENU;
+  static void Close(HMENU menu) noexcept { DestroyMenu(menu); }
+};
+using UniqueMenu = UniqueHandle<MenuTraits>;
+
+struct AcceleratorTraits {
+  using Handle = HACCEL;
+  static void Close(HACCEL accelerators) noexcept { DestroyAcceleratorTable(accelerators); }
+};
+using UniqueAccelerators = UniqueHandle<AcceleratorTraits>;
 
 }  // namespace tornak
