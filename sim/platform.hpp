@@ -52,5 +52,11 @@ std::wstring Wide(const std::string& text);
 #endif
 void SleepMilliseconds(int milliseconds);
 
+// Tells the top-level windows that a device came, went or changed, as Windows does for a real
+// one (WM_DEVICECHANGE, DBT_DEVNODES_CHANGED), so that they look at once rather than at their
+// next poll. Waits only briefly on each window and not at all on a hung one. Nothing on POSIX,
+// which has no such windows to tell.
+void AnnounceDeviceChange() noexcept;
+
 }  // namespace platform
 }  // namespace tornak::sim

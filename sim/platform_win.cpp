@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <string>
@@ -164,5 +165,14 @@ std::optional<double> SecondsSinceModified(const std::string& path) {
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+void AnnounceDeviceChange() noexcept {
+  // Sent, not posted, so that by the time the tool ends every window has the news; a window
+  // that takes longer than this to answer gets it all the same, only without the wait.
+  constexpr UINT kWaitPerWindowMs = 100;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL,
+                      kWaitPerWindowMs, &ignored);
+}
 
 }  // namespace tornak::sim::platform

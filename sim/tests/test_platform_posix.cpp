@@ -54,4 +54,7 @@ int ChildProcess::Wait() {
   return exitCode_;
 }
 
+AnnouncementListener::AnnouncementListener() = default;
+AnnouncementListener::~AnnouncementListener() = default;
+
 }  // namespace tornak::sim::test

@@ -58,6 +58,8 @@ Bridge& AttachedBridge(State& state, const std::string& name) {
   return *bridge;
 }
 
+// The commands that plug, unplug or change a bridge announce it once the state file holds the
+// change, as Windows does for a real device; failures are not a device change.
 struct Runner {
   const std::string& path;
   std::ostream& out;
@@ -71,6 +73,7 @@ struct Runner {
       name = state.bridges.back().name;
       return true;
     });
+    platform::AnnounceDeviceChange();
     out << name << "\n";
   }
 
@@ -79,6 +82,7 @@ struct Runner {
       set.edit.ApplyTo(AttachedBridge(state, set.name));
       return true;
     });
+    platform::AnnounceDeviceChange();
   }
 
   void operator()(const DetachCommand& detach) const {
@@ -90,6 +94,7 @@ struct Runner {
       while (!state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
       return true;
     });
+    platform::AnnounceDeviceChange();
   }
 
   void operator()(const FailCommand& fail) const {
@@ -120,7 +125,10 @@ struct Runner {
     ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{});
   }
 
-  void operator()(const ResetCommand&) const { ResetState(path); }
+  void operator()(const ResetCommand&) const {
+    ResetState(path);
+    platform::AnnounceDeviceChange();
+  }
   void operator()(const PathCommand&) const { out << path << "\n"; }
   void operator()(const HelpCommand&) const { out << kUsage; }
 };

@@ -164,5 +164,26 @@ TEST_F(LiveProgram, EachButtonShowsItsIdentityWithinTwoTicksAndARestartKeepsTheL
   CloseProgram();
 }
 
+// Each change starts right after a probe (the simulated library counts the opens), so that the
+// next tick is a whole period away and a change shown before it came through the announcement.
+TEST_F(LiveProgram, ToolChangesShowBeforeTheNextTick) {
+  Sim({"attach", "bridge1", "--seen", "new"});
+  ASSERT_NO_FATAL_FAILURE(Start());
+  constexpr DWORD kBeforeTheNextTickMs = 400;
+  auto opens = [&] { return State().opens[sim::Index(sim::Generation::New)]; };
+  for (const Preset& preset : kPresets) {
+    SCOPED_TRACE(preset.button);
+    const std::uint64_t before = opens();
+    ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return opens() != before; })) << "no tick";
+    const DWORD changedAt = GetTickCount();
+    Sim({"set", "bridge1", "--pid", std::string(preset.pidText, preset.pidText + 4)});
+    const bool shown = PollUntil(changedAt + kBeforeTheNextTickMs, [&] { return Field("Rpid") == preset.pidText; });
+    EXPECT_TRUE(shown) << "after " << GetTickCount() - changedAt << " ms the window shows "
+                       << ::testing::PrintToString(Field("Rpid"));
+  }
+  ExpectNoBox();
+  CloseProgram();
+}
+
 }  // namespace
 }  // namespace tornak::testing
