@@ -170,6 +170,11 @@ void AnnounceDeviceChange() noexcept {
   // Sent, not posted, so that by the time the tool ends every window has the news; a window
   // that takes longer than this to answer gets it all the same, only without the wait.
   constexpr UINT kWaitPerWindowMs = 100;
+  try {
+    if (EnvironmentVariable(kQuietVariable)) return;
+  } catch (...) {
+    return;  // out of memory: no announcement, and the window's timer still shows the change
+  }
   DWORD_PTR ignored = 0;
   SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL,
                       kWaitPerWindowMs, &ignored);
