@@ -44,11 +44,17 @@ void ReadoutTooltips::Update(HWND control) const {
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = GetParent(control);
   tool.uId = reinterpret_cast<UINT_PTR>(control);
-  SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  if (!IsClipped(control, text)) return;
+  const bool present = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
+  const bool clipped = IsClipped(control, text);
+  // Every tick sets the read-outs again, mostly to the same text: the tool is left alone then,
+  // or a tooltip being read would vanish at each tick, and one waiting to show would never show.
+  if (!clipped) {
+    if (present) SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    return;
+  }
   // The tooltip keeps a copy of the text.
   tool.lpszText = text.data();
-  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(tooltip_, present ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace tornak
