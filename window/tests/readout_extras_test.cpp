@@ -48,6 +48,27 @@ TEST_F(Tooltips, OnlyAClippedReadoutHasOneAndItHoldsTheWholeText) {
   EXPECT_EQ(TipOf(tips, window->Control("Rprodstr")), std::nullopt);
 }
 
+// The pointer resting on a clipped read-out, as the user's: the tooltip shows, and the ticks,
+// which set the same text again, leave it showing.
+TEST_F(Tooltips, ShowsUnderTheRestingPointerAndStaysOverTicks) {
+  newFake.numDevices = 1;
+  newFake.product = "CP2102N USB to UART Bridge Controller, revision A01, made for the Kavren bench";
+  Open();
+  SetForegroundWindow(Hwnd());
+  RECT field{};
+  GetWindowRect(window->Control("Rprodstr"), &field);
+  ASSERT_TRUE(SetCursorPos((field.left + field.right) / 2, (field.top + field.bottom) / 2));
+  Pump(50);
+  SetCursorPos((field.left + field.right) / 2 + 1, (field.top + field.bottom) / 2);
+  const HWND tips = window->Tooltips();
+  ASSERT_TRUE(Pump(3000, [&] { return IsWindowVisible(tips) != FALSE; })) << "no tooltip under the pointer";
+  const std::size_t ticks = newLib.countTimes.size();
+  ASSERT_TRUE(Pump(1500, [&] { return newLib.countTimes.size() > ticks; }));
+  Pump(100);
+  EXPECT_TRUE(IsWindowVisible(tips)) << "a tick took the tooltip away";
+  SetCursorPos(4, 4);
+}
+
 std::wstring ClipboardText() {
   std::wstring text;
   if (!OpenClipboard(nullptr)) return L"<clipboard busy>";
