@@ -318,7 +318,7 @@ void MainWindow::ApplyDpi(unsigned dpi) {
     const LayoutRect r = ScaleToDpi(kControls[i].twips, dpi_);
     MoveWindow(control, r.left, r.top, r.width, r.height, TRUE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
-    tooltips_.Update(control);
+    if (ReadoutOfControl(kControls[i].name)) tooltips_.Update(control);
   }
   // The controls let go of the old font above, so it can go now.
   font_ = std::move(font);
