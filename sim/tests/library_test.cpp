@@ -198,9 +198,7 @@ TEST_F(Library, NewIdsTakeEffectAtResetAndAreKept) {
   EXPECT_EQ(saved.pendingPid, 0xEA61);
   EXPECT_EQ(saved.pendingVid, 0x0403);
 
-  test::AnnouncementListener listener;
   ASSERT_EQ(new_.CP210x_Reset(handle), kSuccess);
-  EXPECT_EQ(listener.Count(), platform::kWindows ? 1 : 0) << "a reset re-enumerates the bridge";
   EXPECT_EQ(Pid(new_, handle), 0xEA61);
   saved = Saved().bridges.at(0);
   EXPECT_EQ(saved.pid, 0xEA61);
@@ -245,9 +243,7 @@ TEST_F(Library, DetachedBridgeFailsItsHandleButLetsItClose) {
   std::uint16_t vid = 0;
   EXPECT_EQ(new_.CP210x_GetDeviceVid(handle, &vid), kDeviceNotFound);
   EXPECT_EQ(new_.CP210x_SetPid(handle, 1), kDeviceNotFound);
-  test::AnnouncementListener listener;
   EXPECT_EQ(new_.CP210x_Reset(handle), kDeviceNotFound);
-  EXPECT_EQ(listener.Count(), 0) << "a failed reset changes no device";
   EXPECT_EQ(new_.CP210x_Close(handle), kSuccess);
   EXPECT_EQ(Saved().closes[Index(Generation::New)], 1u);
 }

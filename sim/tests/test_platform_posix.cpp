@@ -54,7 +54,4 @@ int ChildProcess::Wait() {
   return exitCode_;
 }
 
-AnnouncementListener::AnnouncementListener() = default;
-AnnouncementListener::~AnnouncementListener() = default;
-
 }  // namespace tornak::sim::test

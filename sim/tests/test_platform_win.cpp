@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <dbt.h>
 
 #include <stdexcept>
 
@@ -79,33 +78,5 @@ int ChildProcess::Wait() {
   exitCode_ = static_cast<int>(code);
   return exitCode_;
 }
-
-namespace {
-
-LRESULT CALLBACK CountAnnouncements(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED) {
-    ++*reinterpret_cast<int*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return TRUE;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
-}  // namespace
-
-AnnouncementListener::AnnouncementListener() {
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = CountAnnouncements;
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"tornak-sim-test-listener";
-  RegisterClassW(&windowClass);  // fails harmlessly when an earlier listener registered it
-  // Top-level, not message-only: broadcasts pass message-only windows by.
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                windowClass.hInstance, nullptr);
-  if (window == nullptr) throw std::runtime_error("cannot create the listening window");
-  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&count_));
-  window_ = window;
-}
-
-AnnouncementListener::~AnnouncementListener() { DestroyWindow(static_cast<HWND>(window_)); }
 
 }  // namespace tornak::sim::test

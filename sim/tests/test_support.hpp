@@ -50,21 +50,4 @@ class ChildProcess {
   int exitCode_ = -1;
 };
 
-// A hidden top-level window of the calling thread that counts the device-change announcements
-// (WM_DEVICECHANGE, DBT_DEVNODES_CHANGED) broadcast to it. A broadcast from the same thread
-// reaches it at once. POSIX has no windows to announce to: the count stays 0 there.
-class AnnouncementListener {
- public:
-  AnnouncementListener();
-  ~AnnouncementListener();
-  AnnouncementListener(const AnnouncementListener&) = delete;
-  AnnouncementListener& operator=(const AnnouncementListener&) = delete;
-
-  int Count() const noexcept { return count_; }
-
- private:
-  void* window_ = nullptr;
-  int count_ = 0;
-};
-
 }  // namespace tornak::sim::test

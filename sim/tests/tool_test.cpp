@@ -101,24 +101,6 @@ TEST_F(Tool, SetChangesOnlyWhatItIsGiven) {
   EXPECT_TRUE(Contains(missing.err, "no bridge named 'bridge9'"));
 }
 
-TEST_F(Tool, ChangesToTheBridgesAreAnnouncedAndNothingElse) {
-  const int each = platform::kWindows ? 1 : 0;
-  test::AnnouncementListener listener;
-  Ok({"attach"});
-  EXPECT_EQ(listener.Count(), each);
-  Ok({"set", "bridge1", "--pid", "840E"});
-  EXPECT_EQ(listener.Count(), 2 * each);
-  Ok({"detach", "bridge1"});
-  EXPECT_EQ(listener.Count(), 3 * each);
-
-  // A command that failed, a failure injected and what only looks change no device.
-  EXPECT_EQ(Run({"set", "bridge9", "--pid", "1"}).code, kExitError);
-  Ok({"fail", "CP210x_Open", "0x5304"});
-  Ok({"fail", "--clear"});
-  Ok({"show"});
-  EXPECT_EQ(listener.Count(), 3 * each);
-}
-
 TEST_F(Tool, DetachLeavesHandlesLeadingNowhere) {
   Ok({"attach"});
   Ok({"attach"});
