@@ -82,7 +82,8 @@ std::string StatePathOrThrow() {
 
 void SetBridgeAttached(const std::string& path, bool attached) {
   sim::UpdateState(path, [&](sim::State& state) {
-    state.bridges.clear();
+    // Detached, not dropped: the program may hold a handle to the bridge at this moment.
+    while (!state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
     if (attached) state.bridges.push_back(AttachableBridge("bridge1"));
     return true;
   });
