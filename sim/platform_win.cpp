@@ -167,17 +167,15 @@ unsigned long ProcessId() { return GetCurrentProcessId(); }
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 void AnnounceDeviceChange() noexcept {
-  // Sent, not posted, so that by the time the tool ends every window has the news; a window
-  // that takes longer than this to answer gets it all the same, only without the wait.
-  constexpr UINT kWaitPerWindowMs = 100;
   try {
     if (EnvironmentVariable(kQuietVariable)) return;
   } catch (...) {
     return;  // out of memory: no announcement, and the window's timer still shows the change
   }
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL,
-                      kWaitPerWindowMs, &ignored);
+  // Posted, not sent: the caller waits on no window, a hung one included, and a reset inside a
+  // program's own button press does not re-enter that program's window procedure. The message
+  // carries no pointer, so it may travel posted.
+  PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
 }
 
 }  // namespace tornak::sim::platform
