@@ -5,7 +5,7 @@
 # under Wine, and the size of tornak.exe as shipped. Every
 # figure stands beside its baseline, measured in the same run. Details go to stderr.
 #
-#   bench/run.sh            the table (about four minutes after the builds, on a quiet machine)
+#   bench/run.sh            the table (about three and a half minutes after the builds)
 #   bench/run.sh --profile  where the start-up time and memory go, step by step from a bare window
 #
 # The Windows programs run in a Wine prefix of the benchmark's own, so that nothing else
