@@ -90,8 +90,11 @@ HWND MainWindow::Control(std::string_view name) const {
 
 void MainWindow::SetFieldText(DisplayField field, const Text& text) {
   HWND control = Control(ControlName(field));
+  // Every tick sets every read-out, nearly always to what it shows already; measuring the text
+  // for the tooltip each time would cost more than the probe.
+  const bool changed = WindowText(control) != Wide(text);
   SetWindowTextW(control, Wide(text));
-  tooltips_.Update(control);
+  if (changed) tooltips_.Update(control);
 }
 
 void MainWindow::ShowWarning(const Text& text) { ShowBox(text, nullptr); }
