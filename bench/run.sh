@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmark, and prints its one table (Markdown) on stdout: tornak's own
 # work per tick natively, the same through the simulated libraries, start-up, polling CPU,
-# memory and plug-to-display latency under Wine, and the size of tornak.exe as shipped. Every
+# memory, plug-to-display latency (timer alone and announced) and press-to-new-identity latency
+# under Wine, and the size of tornak.exe as shipped. Every
 # figure stands beside its baseline, measured in the same run. Details go to stderr.
 #
-#   bench/run.sh            the table (about two and a half minutes after the builds)
+#   bench/run.sh            the table (about three and a half minutes after the builds)
 #   bench/run.sh --profile  where the start-up time and memory go, step by step from a bare window
 #
 # The Windows programs run in a Wine prefix of the benchmark's own, so that nothing else

@@ -45,5 +45,12 @@ std::optional<double> SecondsSinceModified(const std::string& path);
 unsigned long ProcessId();
 void SleepMilliseconds(int milliseconds);
 
+// Tells the top-level windows that a device came, went or changed, as Windows does for a real
+// one (WM_DEVICECHANGE, DBT_DEVNODES_CHANGED), so that they look at once rather than at their
+// next poll. Waits on no window. Nothing on POSIX, which has no such windows to tell, nor while
+// kQuietVariable is set (to compare with a window that has only its timer to go by).
+void AnnounceDeviceChange() noexcept;
+inline constexpr char kQuietVariable[] = "TORNAK_SIM_QUIET";
+
 }  // namespace platform
 }  // namespace tornak::sim

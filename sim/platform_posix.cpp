@@ -94,4 +94,6 @@ unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 void SleepMilliseconds(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
+void AnnounceDeviceChange() noexcept {}
+
 }  // namespace tornak::sim::platform

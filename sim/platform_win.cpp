@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <string>
@@ -122,5 +123,17 @@ std::optional<double> SecondsSinceModified(const std::string& path) {
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+void AnnounceDeviceChange() noexcept {
+  try {
+    if (EnvironmentVariable(kQuietVariable)) return;
+  } catch (...) {
+    return;  // out of memory: no announcement, and the window's timer still shows the change
+  }
+  // Posted, not sent: the caller waits on no window, a hung one included, and a reset inside a
+  // program's own button press does not re-enter that program's window procedure. The message
+  // carries no pointer, so it may travel posted.
+  PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+}
 
 }  // namespace tornak::sim::platform

@@ -18,5 +18,6 @@ using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;
 using UniqueGlobalMemory = UniqueHandle<HGLOBAL, GlobalFree>;
 using UniqueMenu = UniqueHandle<HMENU, DestroyMenu>;
 using UniqueAccelerators = UniqueHandle<HACCEL, DestroyAcceleratorTable>;
+using UniqueDeviceNotification = UniqueHandle<HDEVNOTIFY, UnregisterDeviceNotification>;
 
 }  // namespace tornak

@@ -1,11 +1,16 @@
 #include "window/main_window.hpp"
 
+#include <windowsx.h>
+
+#include <new>
 #include <utility>
 
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
 #include "window/fault_message.hpp"
+#include "window/identity_copy.hpp"
 #include "window/resource_ids.h"
+#include "window/window_text.hpp"
 
 namespace tornak {
 namespace {
@@ -13,6 +18,7 @@ namespace {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Text is handed to the W functions as it is");
 
 constexpr UINT_PTR kTimer1Id = 1;
+constexpr UINT_PTR kDeviceChangeTimerId = 2;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
 
@@ -33,8 +39,11 @@ UniqueFont CreateDialogFont(unsigned dpi) {
 HWND CreateControl(HWND parent, const ControlRow& row, int id) {
   const bool button = row.kind == ControlKind::PushButton;
   // Labels clip a long line rather than wrap it out of sight below their one visible line.
+  // A read-out hears the mouse, for its tooltip and its copy menu; the captions let it pass.
+  const bool readout = ReadoutOfControl(row.name).has_value();
   const DWORD style = WS_CHILD | WS_VISIBLE |
-                      (button ? WS_TABSTOP | BS_PUSHBUTTON : SS_LEFTNOWORDWRAP | SS_NOPREFIX);
+                      (button ? WS_TABSTOP | BS_PUSHBUTTON
+                              : SS_LEFTNOWORDWRAP | SS_NOPREFIX | (readout ? SS_NOTIFY : 0));
   const DWORD exStyle = row.border ? WS_EX_STATICEDGE : 0;
   const std::wstring caption(row.caption);
   return CreateWindowExW(exStyle, button ? L"Button" : L"Static", caption.c_str(), style, 0, 0, 0, 0, parent,
@@ -80,7 +89,13 @@ HWND MainWindow::Control(std::string_view name) const {
 }
 
 void MainWindow::SetFieldText(DisplayField field, const Text& text) {
-  if (hwnd_ != nullptr) SetWindowTextW(GetDlgItem(hwnd_, ControlId(field)), Wide(text));
+  if (hwnd_ == nullptr) return;
+  HWND control = GetDlgItem(hwnd_, ControlId(field));
+  // Every tick sets every read-out, nearly always to what it shows already; measuring the text
+  // for the tooltip each time would cost more than the probe.
+  const bool changed = WindowText(control) != Wide(text);
+  SetWindowTextW(control, Wide(text));
+  if (changed) tooltips_.Update(control);
 }
 
 void MainWindow::ShowWarning(const Text& text) { ShowBox(text, nullptr); }
@@ -105,6 +120,9 @@ void MainWindow::Timer1_Timer() {
     lastReportedFault_.reset();
   });
 }
+
+// Windows announced a device change a moment ago: probe now rather than at the next tick.
+void MainWindow::DeviceChange_Timer() { Timer1_Timer(); }
 
 void MainWindow::SetKavrenPID_Click() {
   RunEvent(Origin::User, [this] { ApplyIdentityPreset(kKavrenPidText, state_, libraries_); });
@@ -165,6 +183,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
+    case WM_DEVICECHANGE:
+      OnDeviceChange(wParam, lParam);
+      return TRUE;
+    case WM_CONTEXTMENU:
+      OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -186,6 +210,8 @@ LRESULT MainWindow::OnCreate() {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     if (CreateControl(hwnd_, kControls[i], kFirstControlId + static_cast<int>(i)) == nullptr) return -1;
   }
+  tooltips_.Create(hwnd_);
+  deviceNotification_ = RegisterForUsbDeviceInterfaces(hwnd_);
   lastFocus_ = Control("SetKavrenPID");
   ApplyDpi(GetDpiForWindow(hwnd_));
   const SIZE frame = FrameSize(dpi_);
@@ -195,14 +221,65 @@ LRESULT MainWindow::OnCreate() {
 }
 
 void MainWindow::OnTimer(UINT_PTR id) {
-  if (id == kTimer1Id) Timer1_Timer();
+  if (id == kTimer1Id) {
+    Timer1_Timer();
+  } else if (id == kDeviceChangeTimerId) {
+    KillTimer(hwnd_, kDeviceChangeTimerId);
+    DeviceChange_Timer();
+  }
 }
 
 void MainWindow::OnCommand(int id, int code) {
+  if (id == kCopyAllCommand) {
+    Copy(std::nullopt);
+    return;
+  }
   if (code != BN_CLICKED) return;
   if (id == ControlId("SetKavrenPID")) SetKavrenPID_Click();
   else if (id == ControlId("SetSilabsPID")) SetSilabsPID_Click();
   else if (id == ControlId("SetSilabsPIDxpress")) SetSilabsPIDxpress_Click();
+}
+
+// Only arms the timer, and each message re-arms it: a burst ends in one probe, and a message
+// that arrives in the middle of an event (a press whose reset announces itself, from inside the
+// press) starts nothing there. Timer1 runs on regardless, so a stream of messages never holds
+// the tick off.
+void MainWindow::OnDeviceChange(WPARAM event, LPARAM data) {
+  if (AnnouncesDeviceChange(event, data)) SetTimer(hwnd_, kDeviceChangeTimerId, kDeviceChangeSettleMs, nullptr);
+}
+
+// lParam -1 comes from the keyboard (Shift+F10, the menu key): no read-out is meant then, and the
+// menu opens at the window's corner.
+void MainWindow::OnContextMenu(HWND clicked, LPARAM where) {
+  std::optional<DisplayField> field;
+  if (clicked != hwnd_ && IsChild(hwnd_, clicked)) {
+    const int index = GetDlgCtrlID(clicked) - kFirstControlId;
+    if (index >= 0 && static_cast<std::size_t>(index) < kControls.size()) field = ReadoutOfControl(kControls[index].name);
+  }
+  POINT at{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (where == -1) {
+    at = POINT{0, 0};
+    ClientToScreen(hwnd_, &at);
+  }
+  const UniqueMenu menu(CreatePopupMenu());
+  if (!menu) return;
+  const std::wstring fieldItem = field ? L"&Copy " + std::wstring(CopyCaption(*field)) : std::wstring(L"&Copy value");
+  AppendMenuW(menu.Get(), MF_STRING | (field ? 0 : MF_GRAYED), kCopyFieldCommand, fieldItem.c_str());
+  AppendMenuW(menu.Get(), MF_STRING, kCopyAllCommand, L"Copy &all");
+  const int chosen = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hwnd_,
+                                    nullptr);
+  if (chosen == kCopyFieldCommand) Copy(field);
+  else if (chosen == kCopyAllCommand) Copy(std::nullopt);
+}
+
+// What the read-outs show, as the user sees it; nullopt copies them all.
+void MainWindow::Copy(std::optional<DisplayField> field) {
+  try {
+    auto valueOf = [this](DisplayField shown) { return WindowText(Control(ControlName(shown))); };
+    CopyToClipboard(hwnd_, field ? valueOf(*field) : IdentityCopyText(valueOf));
+  } catch (const std::bad_alloc&) {
+    // Nothing copied; the clipboard keeps what it had.
+  }
 }
 
 void MainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
@@ -228,6 +305,8 @@ void MainWindow::OnSetFocus() {
 
 void MainWindow::OnDestroy() {
   KillTimer(hwnd_, kTimer1Id);
+  KillTimer(hwnd_, kDeviceChangeTimerId);
+  deviceNotification_.Reset();
   PostQuitMessage(0);
 }
 
@@ -241,6 +320,7 @@ void MainWindow::ApplyDpi(unsigned dpi) {
     const LayoutRect r = ScaleToDpi(kControls[i].twips, dpi_);
     MoveWindow(control, r.left, r.top, r.width, r.height, TRUE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    if (ReadoutOfControl(kControls[i].name)) tooltips_.Update(control);
   }
   // The controls let go of the old font above, so it can go now.
   font_ = std::move(font);
@@ -264,10 +344,18 @@ void MainWindow::CentreOnScreen() {
   SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool TranslateWindowMessage(HWND window, HACCEL accelerators, MSG& message) {
+  if (window == nullptr || !IsWindow(window)) return false;
+  const bool ours = message.hwnd == window || IsChild(window, message.hwnd);
+  if (ours && accelerators != nullptr && TranslateAcceleratorW(window, accelerators, &message)) return true;
+  return IsDialogMessageW(window, &message) != FALSE;
+}
+
 int RunMessageLoop(HWND window) {
+  const UniqueAccelerators accelerators = CreateCopyAccelerators();
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (window != nullptr && IsWindow(window) && IsDialogMessageW(window, &message)) continue;
+    if (TranslateWindowMessage(window, accelerators.Get(), message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -11,7 +11,9 @@
 #include "system/handles_win.hpp"
 #include "vendor/cp210x.hpp"
 #include "window/base_window.hpp"
+#include "window/device_change.hpp"
 #include "window/layout.hpp"
+#include "window/readout_tooltips.hpp"
 
 namespace tornak {
 
@@ -41,6 +43,9 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   // The child window of a control of kControls.
   HWND Control(std::string_view name) const;
 
+  // The tooltip window that shows clipped read-outs in full.
+  HWND Tooltips() const noexcept { return tooltips_.Handle(); }
+
   void SetFieldText(DisplayField field, const Text& text) override;
   void ShowWarning(const Text& text) override;
 
@@ -54,6 +59,7 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   void SetKavrenPID_Click();
   void SetSilabsPID_Click();
   void SetSilabsPIDxpress_Click();
+  void DeviceChange_Timer();
 
   void RunEvent(Origin origin, const std::function<void()>& work);
   void ReportFault(Origin origin, const Text& message);
@@ -62,6 +68,9 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   LRESULT OnCreate();
   void OnTimer(UINT_PTR id);
   void OnCommand(int id, int code);
+  void OnDeviceChange(WPARAM event, LPARAM data);
+  void OnContextMenu(HWND clicked, LPARAM where);
+  void Copy(std::optional<DisplayField> field);
   void OnDpiChanged(unsigned dpi, const RECT& suggested);
   void OnActivate(WPARAM state);
   void OnSetFocus();
@@ -76,12 +85,19 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   BridgeState state_;
   unsigned dpi_ = kDefaultDpi;
   UniqueFont font_;
+  ReadoutTooltips tooltips_;
+  UniqueDeviceNotification deviceNotification_;
   HWND lastFocus_ = nullptr;
   bool eventRunning_ = false;
   std::optional<Text> lastReportedFault_;
 };
 
-// Runs the thread's message loop until WM_QUIT, with Tab moving between the window's buttons.
+// Runs the thread's message loop until WM_QUIT, with Tab moving between the window's buttons
+// and Ctrl+C copying the identity.
 int RunMessageLoop(HWND window);
+
+// What the loop does with a message before dispatching it: the window's shortcuts, then the
+// dialog keys. True when the message was handled so.
+bool TranslateWindowMessage(HWND window, HACCEL accelerators, MSG& message);
 
 }  // namespace tornak

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "sim/library/bridge_operations.hpp"
+#include "sim/platform.hpp"
 #include "sim/sim_status.hpp"
 #include "sim/state_path.hpp"
 #include "sim/state_store.hpp"
@@ -124,8 +125,12 @@ CP210x_STATUS CP210X_CALL CP210x_Close(CP210x_HANDLE handle) {
   return Modify(__func__, [&](State& state) { return CloseDevice(state, handle); });
 }
 
+// A real bridge drops off the bus at a reset and comes back under its new identity, and Windows
+// announces that; so does the simulated one, once the state file holds the new identity.
 CP210x_STATUS CP210X_CALL CP210x_Reset(CP210x_HANDLE handle) {
-  return Modify(__func__, [&](State& state) { return ResetDevice(state, handle); });
+  const CP210x_STATUS status = Modify(__func__, [&](State& state) { return ResetDevice(state, handle); });
+  if (status == kSuccess) platform::AnnounceDeviceChange();
+  return status;
 }
 
 CP210x_STATUS CP210X_CALL CP210x_GetDeviceVid(CP210x_HANDLE handle, std::uint16_t* vid) {

@@ -43,6 +43,8 @@ Bridge& AttachedBridge(State& state, const std::string& name) {
   return *bridge;
 }
 
+// The commands that plug, unplug or change a bridge announce it once the state file holds the
+// change, as Windows does for a real device; failures are not a device change.
 struct Runner {
   const std::string& path;
   std::ostream& out;
@@ -56,6 +58,7 @@ struct Runner {
       name = state.bridges.back().name;
       return true;
     });
+    platform::AnnounceDeviceChange();
     out << name << "\n";
   }
 
@@ -64,6 +67,7 @@ struct Runner {
       set.edit.ApplyTo(AttachedBridge(state, set.name));
       return true;
     });
+    platform::AnnounceDeviceChange();
   }
 
   void operator()(const DetachCommand& detach) const {
@@ -75,6 +79,7 @@ struct Runner {
       while (!state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
       return true;
     });
+    platform::AnnounceDeviceChange();
   }
 
   void operator()(const FailCommand& fail) const {
@@ -105,7 +110,10 @@ struct Runner {
     ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{});
   }
 
-  void operator()(const ResetCommand&) const { ResetState(path); }
+  void operator()(const ResetCommand&) const {
+    ResetState(path);
+    platform::AnnounceDeviceChange();
+  }
   void operator()(const PathCommand&) const { out << path << "\n"; }
   void operator()(const HelpCommand& help) const { out << help.text; }
 };

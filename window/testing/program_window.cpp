@@ -1,14 +1,11 @@
 #include "window/testing/program_window.hpp"
 
 #include "window/layout.hpp"
+#include "window/window_text.hpp"
 
 namespace tornak::testing {
 
-std::wstring TextOf(HWND window) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
+std::wstring TextOf(HWND window) { return WindowText(window); }
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64]{};

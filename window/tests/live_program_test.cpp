@@ -1,6 +1,6 @@
-// tornak.exe itself, as a second process over the simulated libraries beside it: each button
-// press shows the bridge's new identity within two ticks, and the next start of the program
-// finds the bridge under the last identity written.
+// tornak.exe itself, as a second process over the simulated libraries beside it: a change made
+// with tornak-sim and each button press show before the next tick (both announce the change),
+// and the next start of the program finds the bridge under the last identity written.
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
@@ -25,6 +25,8 @@ namespace fs = std::filesystem;
 constexpr DWORD kTickMs = 600;
 // Two ticks, and room for Wine on a busy machine.
 constexpr DWORD kTwoTicksMs = 2 * kTickMs + 500;
+// Started right after a tick, a change shown within this came through its announcement.
+constexpr DWORD kBeforeTheNextTickMs = 400;
 constexpr DWORD kStartMs = 20000;
 constexpr DWORD kCloseMs = 10000;
 
@@ -77,6 +79,14 @@ class LiveProgram : public ::testing::Test {
 
   sim::State State() const { return sim::ReadState(statePath.string()); }
 
+  // Returns right after a probe (the simulated library counts its opens), so that the next tick
+  // is a whole period away.
+  void AfterATick() const {
+    auto opens = [&] { return State().opens[sim::Index(sim::Generation::New)]; };
+    const std::uint64_t before = opens();
+    ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return opens() != before; })) << "no tick";
+  }
+
   // Starts tornak.exe from this program's folder and waits until its window shows.
   void Start() {
     program = std::make_unique<ProgramProcess>();
@@ -123,7 +133,7 @@ class LiveProgram : public ::testing::Test {
   HWND window = nullptr;
 };
 
-TEST_F(LiveProgram, EachButtonShowsItsIdentityWithinTwoTicksAndARestartKeepsTheLast) {
+TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeepsTheLast) {
   Sim({"attach", "bridge1", "--vid", "10C4", "--pid", "EA60", "--seen", "new"});
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Field("Rvid"), L"10C4");
@@ -133,12 +143,14 @@ TEST_F(LiveProgram, EachButtonShowsItsIdentityWithinTwoTicksAndARestartKeepsTheL
     SCOPED_TRACE(preset.button);
     // Under another vendor's ID before the press, and shown so, so that 10C4 afterwards is the
     // press's doing and a read-out that stopped changing cannot pass for the new one.
+    ASSERT_NO_FATAL_FAILURE(AfterATick());
     Sim({"set", "bridge1", "--vid", "1234"});
-    ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return Field("Rvid") == L"1234"; }))
-        << "the window did not show the bridge under another vendor's ID";
+    ASSERT_TRUE(PollUntil(GetTickCount() + kBeforeTheNextTickMs, [&] { return Field("Rvid") == L"1234"; }))
+        << "the window did not show the bridge under another vendor's ID before the next tick";
+    ASSERT_NO_FATAL_FAILURE(AfterATick());
     const DWORD pressedAt = GetTickCount();
     ASSERT_TRUE(Press(window, preset.button));
-    const bool shown = PollUntil(pressedAt + kTwoTicksMs,
+    const bool shown = PollUntil(pressedAt + kBeforeTheNextTickMs,
                                  [&] { return Field("Rvid") == L"10C4" && Field("Rpid") == preset.pidText; });
     EXPECT_TRUE(shown) << "after " << GetTickCount() - pressedAt << " ms the window shows "
                        << ::testing::PrintToString(Field("Rvid")) << " / " << ::testing::PrintToString(Field("Rpid"));
