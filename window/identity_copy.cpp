@@ -32,12 +32,6 @@ std::wstring_view CopyCaption(DisplayField field) {
   return {};
 }
 
-std::optional<DisplayField> ReadoutOfControl(std::string_view name) {
-  for (const CopyRow& row : kCopyRows)
-    if (ControlName(row.field) == name) return row.field;
-  return std::nullopt;
-}
-
 std::wstring IdentityCopyText(const std::function<std::wstring(DisplayField)>& valueOf) {
   std::wstring text;
   for (const CopyRow& row : kCopyRows) {

@@ -20,10 +20,6 @@ inline constexpr int kCopyAllCommand = 201;
 // expects to read beside it ("Serial number", "Driver Type").
 std::wstring_view CopyCaption(DisplayField field);
 
-// The read-out a control shows, by the control's name in the layout; nullopt for the captions
-// and the buttons.
-std::optional<DisplayField> ReadoutOfControl(std::string_view name);
-
 // Every read-out, one per line with its caption, lines ended by CR LF. valueOf gives what
 // the read-out shows.
 std::wstring IdentityCopyText(const std::function<std::wstring(DisplayField)>& valueOf);

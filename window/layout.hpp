@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 #include "identity/identity_display.hpp"
@@ -85,6 +86,15 @@ static_assert(EveryFieldHasItsOwnLabel(), "a DisplayField without a label of tha
 constexpr int ControlId(DisplayField field) {
   return kFirstControlId + static_cast<int>(kFieldRows[static_cast<std::size_t>(field)]);
 }
+
+// The read-out field a row of kControls shows; nullopt for the captions and the buttons.
+constexpr std::optional<DisplayField> FieldOfRow(std::size_t row) {
+  for (DisplayField field : kDisplayFields)
+    if (kFieldRows[static_cast<std::size_t>(field)] == row) return field;
+  return std::nullopt;
+}
+static_assert(FieldOfRow(ControlIndex("Rsernum")) == DisplayField::Rsernum && !FieldOfRow(ControlIndex("Label2")) &&
+              !FieldOfRow(ControlIndex("SetKavrenPID")));
 
 // Twips at the given DPI, rounded to the nearest pixel.
 int TwipsToPixels(int twips, unsigned dpi);

@@ -36,11 +36,12 @@ UniqueFont CreateDialogFont(unsigned dpi) {
   return UniqueFont(CreateFontIndirectW(&font));
 }
 
-HWND CreateControl(HWND parent, const ControlRow& row, int id) {
+HWND CreateControl(HWND parent, std::size_t index, int id) {
+  const ControlRow& row = kControls[index];
   const bool button = row.kind == ControlKind::PushButton;
   // Labels clip a long line rather than wrap it out of sight below their one visible line.
   // A read-out hears the mouse, for its tooltip and its copy menu; the captions let it pass.
-  const bool readout = ReadoutOfControl(row.name).has_value();
+  const bool readout = FieldOfRow(index).has_value();
   const DWORD style = WS_CHILD | WS_VISIBLE |
                       (button ? WS_TABSTOP | BS_PUSHBUTTON
                               : SS_LEFTNOWORDWRAP | SS_NOPREFIX | (readout ? SS_NOTIFY : 0));
@@ -208,7 +209,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT MainWindow::OnCreate() {
   for (std::size_t i = 0; i < kControls.size(); ++i) {
-    if (CreateControl(hwnd_, kControls[i], kFirstControlId + static_cast<int>(i)) == nullptr) return -1;
+    if (CreateControl(hwnd_, i, kFirstControlId + static_cast<int>(i)) == nullptr) return -1;
   }
   tooltips_.Create(hwnd_);
   deviceNotification_ = RegisterForUsbDeviceInterfaces(hwnd_);
@@ -254,7 +255,7 @@ void MainWindow::OnContextMenu(HWND clicked, LPARAM where) {
   std::optional<DisplayField> field;
   if (clicked != hwnd_ && IsChild(hwnd_, clicked)) {
     const int index = GetDlgCtrlID(clicked) - kFirstControlId;
-    if (index >= 0 && static_cast<std::size_t>(index) < kControls.size()) field = ReadoutOfControl(kControls[index].name);
+    if (index >= 0) field = FieldOfRow(static_cast<std::size_t>(index));
   }
   POINT at{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
   if (where == -1) {
@@ -275,7 +276,7 @@ void MainWindow::OnContextMenu(HWND clicked, LPARAM where) {
 // What the read-outs show, as the user sees it; nullopt copies them all.
 void MainWindow::Copy(std::optional<DisplayField> field) {
   try {
-    auto valueOf = [this](DisplayField shown) { return WindowText(Control(ControlName(shown))); };
+    auto valueOf = [this](DisplayField shown) { return WindowText(GetDlgItem(hwnd_, ControlId(shown))); };
     CopyToClipboard(hwnd_, field ? valueOf(*field) : IdentityCopyText(valueOf));
   } catch (const std::bad_alloc&) {
     // Nothing copied; the clipboard keeps what it had.
@@ -320,7 +321,7 @@ void MainWindow::ApplyDpi(unsigned dpi) {
     const LayoutRect r = ScaleToDpi(kControls[i].twips, dpi_);
     MoveWindow(control, r.left, r.top, r.width, r.height, TRUE);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
-    if (ReadoutOfControl(kControls[i].name)) tooltips_.Update(control);
+    if (FieldOfRow(i)) tooltips_.Update(control);
   }
   // The controls let go of the old font above, so it can go now.
   font_ = std::move(font);
