@@ -15,6 +15,11 @@ root=$(pwd)
 
 scripts/setup.sh
 
+# A new Wine prefix takes about as long to prepare as the build takes: both at once.
+. scripts/wine-env
+tornak_wine_prefix &
+prefix_pid=$!
+
 # Only what runs here: the program, the two simulated libraries and the control tool; the tests
 # and the benchmark are the test command's to build.
 targets=(tornak tornak_sim_new tornak_sim_old tornak-sim)
@@ -27,8 +32,7 @@ bin="$root/$build/bin"
 export TORNAK_SIM_STATE="${TORNAK_SIM_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/tornak-sim/state.txt}"
 mkdir -p "$(dirname "$TORNAK_SIM_STATE")"
 
-. scripts/wine-env
-tornak_wine_prefix
+wait "$prefix_pid"
 had_display=${DISPLAY:-}
 tornak_display
 
