@@ -12,7 +12,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TORNAK_MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# ctest runs the Windows tests under Wine, in the project's own prefix and display.
-if(NOT TORNAK_MINGW_NO_EMULATOR)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
-endif()
+# ctest runs the Windows tests under Wine, in the project's own prefix and display; one prefix
+# runs programs of both bitnesses.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)

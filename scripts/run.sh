@@ -15,22 +15,24 @@ root=$(pwd)
 
 scripts/setup.sh
 
+# A new Wine prefix takes about as long to prepare as the build takes: both at once.
+. scripts/wine-env
+tornak_wine_prefix &
+prefix_pid=$!
+
+# Only what runs here: the program, the two simulated libraries and the control tool; the tests
+# and the benchmark are the test command's to build.
+targets=(tornak tornak_sim_new tornak_sim_old tornak-sim)
 build=${TORNAK_BUILD_DIR:-build/windows}
-if [ "$build" = build/windows ]; then
-  cmake --preset windows >/dev/null
-  cmake --build --preset windows
-else
-  cmake --preset windows -B "$build" >/dev/null
-  cmake --build "$build" --parallel 2
-fi
+cmake --preset windows -B "$build" >/dev/null
+cmake --build "$build" --parallel 2 --target "${targets[@]}"
 bin="$root/$build/bin"
 
 # One state file for the libraries under Wine and for tornak-sim, native or not.
 export TORNAK_SIM_STATE="${TORNAK_SIM_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/tornak-sim/state.txt}"
 mkdir -p "$(dirname "$TORNAK_SIM_STATE")"
 
-. scripts/wine-env
-tornak_wine_prefix
+wait "$prefix_pid"
 had_display=${DISPLAY:-}
 tornak_display
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the portable core natively (plain, with sanitizers, and a
-# short bounded run of each fuzzer), the Windows build under Wine, the 32-bit Windows build's
-# shipped files, a one-minute soak of each running program (64-bit and 32-bit), and the release
-# packages of both Windows builds. Exits non-zero when anything fails.
+# short bounded run of each fuzzer), the 64-bit and the 32-bit Windows builds under Wine, a
+# one-minute soak of each running program (64-bit and 32-bit), and the release packages of both
+# Windows builds. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
