@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
 #include "window/testing/program_window.hpp"
 
@@ -151,8 +150,6 @@ double Now() {
   QueryPerformanceCounter(&count);
   return static_cast<double>(count.QuadPart) / frequency;
 }
-
-std::wstring ProgramFolder() { return tornak::ProgramFolder(); }
 
 // First paint: a thread with a WM_PAINT pending is not idle, since GetMessage would return
 // that paint; so WaitForInputIdle returns once the window and its controls have painted and

@@ -49,7 +49,4 @@ std::optional<double> WineServerCpuSeconds();
 // Seconds on the high-resolution counter.
 double Now();
 
-// The folder of this program, with a trailing backslash.
-std::wstring ProgramFolder();
-
 }  // namespace tornak::bench

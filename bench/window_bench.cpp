@@ -23,6 +23,7 @@
 #include "sim/state_path.hpp"
 #include "identity/probe.hpp"
 #include "sim/state_store.hpp"
+#include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
 #include "vendor/loaded_cp210x.hpp"
 #include "window/testing/program_window.hpp"
@@ -410,8 +411,9 @@ int wmain(int argc, wchar_t** argv) {
   try {
     const Options options = ParseOptions(argc, argv);
     const std::string statePath = StatePathOrThrow();
-    const std::wstring tornak = ProgramFolder() + L"tornak.exe";
-    const std::wstring bare = ProgramFolder() + L"bare_window.exe";
+    const std::wstring folder = tornak::ProgramFolder();
+    const std::wstring tornak = folder + L"tornak.exe";
+    const std::wstring bare = folder + L"bare_window.exe";
     if (options.header && !options.profile) PrintHeader(std::cout);
     // The virtual display starts with the pointer in its centre, where tornak.exe centres its
     // window: over a button, whose hot tracking Wine serves by polling the pointer every few

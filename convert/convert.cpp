@@ -29,9 +29,8 @@ Text ConvertToString(ByteBuffer ConvertArray, std::int32_t ConvertLength) {
   // The counter passes every index up to last; one past the buffer is a subscript fault, and
   // stepping past 32767 overflows the counter after the last byte was copied.
   if (static_cast<std::size_t>(last) >= ConvertArray.size())
-    throw Fault::Subscript("ConvertToString",
-                          "index " + std::to_string(ConvertArray.size()) + " of a buffer of " +
-                    std::to_string(ConvertArray.size()) + " bytes");
+    throw Fault::Subscript("ConvertToString", "index " + std::to_string(ConvertArray.size()) + " of a buffer of " +
+                                                  std::to_string(ConvertArray.size()) + " bytes");
   if (last == kInt16Max)
     throw Fault::Overflow("ConvertToString", "counter passed 32767");
   text.reserve(static_cast<std::size_t>(last) + 1);
@@ -43,8 +42,7 @@ std::int32_t LenArray(ByteBuffer MeasArray) {
   for (std::size_t i = 0; i < MeasArray.size(); ++i) {
     if (MeasArray[i] == 0) return static_cast<std::int32_t>(i);
   }
-  throw Fault::Subscript("LenArray",
-                        "no zero byte in a buffer of " + std::to_string(MeasArray.size()) + " bytes");
+  throw Fault::Subscript("LenArray", "no zero byte in a buffer of " + std::to_string(MeasArray.size()) + " bytes");
 }
 
 std::int32_t HexDigitValue(char16_t digit) {

@@ -30,7 +30,6 @@ namespace {
 
 using tornak::testing::kMessageBoxClass;
 using tornak::kWindowClassName;
-using tornak::testing::TextOf;
 using tornak::Utf8ToWide;
 
 constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text

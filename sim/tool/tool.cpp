@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "sim/platform.hpp"
 #include "sim/state_path.hpp"
@@ -49,29 +50,33 @@ struct Runner {
   const std::string& path;
   std::ostream& out;
 
+  template <typename Edit>
+  void ChangeBridges(Edit&& edit) const {
+    UpdateState(path, std::forward<Edit>(edit));
+    platform::AnnounceDeviceChange();
+  }
+
   void operator()(const AttachCommand& attach) const {
     std::string name;
-    UpdateState(path, [&](State& state) {
+    ChangeBridges([&](State& state) {
       if (attach.name && state.FindBridge(*attach.name) != nullptr)
         throw CommandError("a bridge named '" + *attach.name + "' is attached already");
       state.bridges.push_back(NewBridge(state, attach));
       name = state.bridges.back().name;
       return true;
     });
-    platform::AnnounceDeviceChange();
     out << name << "\n";
   }
 
   void operator()(const SetCommand& set) const {
-    UpdateState(path, [&](State& state) {
+    ChangeBridges([&](State& state) {
       set.edit.ApplyTo(AttachedBridge(state, set.name));
       return true;
     });
-    platform::AnnounceDeviceChange();
   }
 
   void operator()(const DetachCommand& detach) const {
-    UpdateState(path, [&](State& state) {
+    ChangeBridges([&](State& state) {
       if (detach.name) {
         if (!state.Detach(*detach.name)) throw CommandError("no bridge named '" + *detach.name + "' is attached");
         return true;
@@ -79,7 +84,6 @@ struct Runner {
       while (!state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
       return true;
     });
-    platform::AnnounceDeviceChange();
   }
 
   void operator()(const FailCommand& fail) const {

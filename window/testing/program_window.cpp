@@ -1,11 +1,8 @@
 #include "window/testing/program_window.hpp"
 
 #include "window/layout.hpp"
-#include "window/window_text.hpp"
 
 namespace tornak::testing {
-
-std::wstring TextOf(HWND window) { return WindowText(window); }
 
 std::wstring ClassOf(HWND window) {
   wchar_t name[64]{};
@@ -34,7 +31,7 @@ std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bo
 }
 
 std::wstring ReadOut(HWND programWindow, std::string_view name) {
-  return TextOf(GetDlgItem(programWindow, ControlId(name)));
+  return WindowText(GetDlgItem(programWindow, ControlId(name)));
 }
 
 bool Press(HWND programWindow, std::string_view name) {

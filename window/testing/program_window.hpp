@@ -9,6 +9,7 @@
 
 #include "window/layout.hpp"
 #include "system/handles_win.hpp"
+#include "window/window_text.hpp"
 
 // tornak's window as another process sees it: the soak probe and the window tests start the
 // real program with these and read its read-outs and press its buttons through its windows.
@@ -16,7 +17,6 @@ namespace tornak::testing {
 
 inline constexpr wchar_t kMessageBoxClass[] = L"#32770";
 
-std::wstring TextOf(HWND window);
 std::wstring ClassOf(HWND window);
 
 // The top-level windows of one process that have the given class; with visibleOnly, only the

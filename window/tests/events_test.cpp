@@ -198,7 +198,7 @@ class RealBoxes : public WindowTest {
         if (open.empty()) continue;
         wchar_t text[512]{};
         GetDlgItemTextW(open.front(), 0xFFFF, text, 512);
-        seen.push_back({TextOf(open.front()), text});
+        seen.push_back({WindowText(open.front()), text});
         if (seen.size() == count) {
           if (beforeLast) beforeLast();
           end = std::min(deadline, GetTickCount() + 2000);

@@ -79,7 +79,7 @@ TEST_F(RealWindow, OpensAtTheDisplaysDpi) {
 TEST_F(RealWindow, FixedFrameCentredWithTheDesignedClientArea) {
   Open();
   EXPECT_EQ(ClassOf(Hwnd()), kWindowClassName);
-  EXPECT_EQ(TextOf(Hwnd()), L"Kavren PID changer");
+  EXPECT_EQ(WindowText(Hwnd()), L"Kavren PID changer");
   const LONG_PTR style = GetWindowLongPtrW(Hwnd(), GWL_STYLE);
   EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
   EXPECT_TRUE(style & WS_SYSMENU);
@@ -112,7 +112,7 @@ TEST_F(RealWindow, ControlsInCreationOrderWithTheirKindCaptionBorderAndRectangle
     const bool button = row.kind == ControlKind::PushButton;
     EXPECT_EQ(ClassOf(child), button ? L"Button" : L"Static");
     // Form_Load has already run a probe, which wrote the driver type over its caption.
-    EXPECT_EQ(TextOf(child), row.name == "DriverType" ? L"No device" : row.caption);
+    EXPECT_EQ(WindowText(child), row.name == "DriverType" ? L"No device" : row.caption);
     EXPECT_EQ(RectInParent(child), ScaleToDpi(row.twips, window->Dpi()));
     const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
     const LONG_PTR exStyle = GetWindowLongPtrW(child, GWL_EXSTYLE);

@@ -67,7 +67,7 @@ class WindowTest : public ::testing::Test {
 
   void Open(MessageBoxFunction boxes = nullptr);
   HWND Hwnd() const { return window->Handle(); }
-  std::wstring Field(const char* name) const { return TextOf(window->Control(name)); }
+  std::wstring Field(const char* name) const { return WindowText(window->Control(name)); }
   bool PumpUntilField(const char* name, const std::wstring& text, DWORD ms = 3000);
   // What a probe that found nothing, or broke off, leaves on screen.
   void ExpectNoDeviceShown() const;
