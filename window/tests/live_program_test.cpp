@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/platform.hpp"
 #include "sim/state_store.hpp"
 #include "sim/tool/tool.hpp"
 #include "system/program_folder.hpp"
+#include "system/windows_text.hpp"
 #include "window/testing/program_window.hpp"
 
 namespace tornak::testing {
@@ -58,13 +60,17 @@ class LiveProgram : public ::testing::Test {
  protected:
   LiveProgram() {
     statePath = fs::temp_directory_path() / ("tornak-live-" + std::to_string(GetCurrentProcessId()) + ".txt");
-    // Inherited by the program.
+    // Inherited by the program. The announcements are what this test is about, so the simulated
+    // bridge speaks here even when the test run keeps it quiet.
     SetEnvironmentVariableW(L"TORNAK_SIM_STATE", statePath.c_str());
+    wasQuiet = sim::platform::EnvironmentVariable(sim::platform::kQuietVariable);
+    SetEnvironmentVariableW(kQuiet.c_str(), nullptr);
   }
 
   ~LiveProgram() override {
     program.reset();
     SetEnvironmentVariableW(L"TORNAK_SIM_STATE", nullptr);
+    if (wasQuiet) SetEnvironmentVariableW(kQuiet.c_str(), Utf8ToWide(*wasQuiet).c_str());
     std::error_code ignored;
     fs::remove(statePath, ignored);
   }
@@ -128,6 +134,8 @@ class LiveProgram : public ::testing::Test {
     EXPECT_EQ(state.opens, state.closes);
   }
 
+  const std::wstring kQuiet = Utf8ToWide(sim::platform::kQuietVariable);
+  std::optional<std::string> wasQuiet;
   fs::path statePath;
   std::unique_ptr<ProgramProcess> program;
   HWND window = nullptr;
