@@ -37,8 +37,12 @@ std::wstring ReadOut(HWND programWindow, std::string_view name) {
 bool Press(HWND programWindow, std::string_view name) {
   HWND button = GetDlgItem(programWindow, ControlId(name));
   if (button == nullptr) return false;
+  // Not sent with a timeout: Wine takes a sent message back out of the queue when its timeout
+  // passes before the window got to it, and a busy moment would lose the press. Queued instead,
+  // and followed by a message that comes back once the press is over or a box's own loop runs.
+  if (!SendNotifyMessageW(button, BM_CLICK, 0, 0)) return false;
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 300, &ignored);
+  SendMessageTimeoutW(button, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
   return true;
 }
 
