@@ -45,15 +45,22 @@ TEST_F(Tooltips, OnlyAClippedReadoutHasOneItHoldsTheWholeTextAndStaysOverTicks) 
   SetForegroundWindow(Hwnd());
   RECT field{};
   GetWindowRect(window->Control("Rprodstr"), &field);
-  for (int nudge : {0, 1}) {
-    SetCursorPos((field.left + field.right) / 2 + nudge, (field.top + field.bottom) / 2);
-    Pump(50);
+  // Wine's tooltip now and then pops of its own accord on a busy machine; a tick that takes it
+  // away does so every time, so one of three rests of the pointer must see it over a tick.
+  bool stayed = false;
+  for (int rest = 0; rest < 3 && !stayed; ++rest) {
+    for (int nudge : {0, 1}) {
+      SetCursorPos((field.left + field.right) / 2 + nudge, (field.top + field.bottom) / 2);
+      Pump(50);
+    }
+    ASSERT_TRUE(Pump(3000, [&] { return IsWindowVisible(tips) != FALSE; })) << "no tooltip under the pointer";
+    const std::size_t ticks = newLib.countTimes.size();
+    ASSERT_TRUE(Pump(1500, [&] { return newLib.countTimes.size() > ticks; }));
+    stayed = Pump(100) && IsWindowVisible(tips);
+    SetCursorPos(4, 4);
+    Pump(100, [&] { return !IsWindowVisible(tips); });
   }
-  ASSERT_TRUE(Pump(3000, [&] { return IsWindowVisible(tips) != FALSE; })) << "no tooltip under the pointer";
-  const std::size_t ticks = newLib.countTimes.size();
-  ASSERT_TRUE(Pump(1500, [&] { return newLib.countTimes.size() > ticks; }));
-  EXPECT_TRUE(Pump(100) && IsWindowVisible(tips)) << "a tick took the tooltip away";
-  SetCursorPos(4, 4);
+  EXPECT_TRUE(stayed) << "a tick took the tooltip away";
 
   // Once the text fits again, the tooltip goes with it.
   newFake.product = "CP2102N";
