@@ -1,5 +1,7 @@
 #include "window/testing/program_window.hpp"
 
+#include <algorithm>
+
 #include "window/layout.hpp"
 
 namespace tornak::testing {
@@ -31,7 +33,17 @@ std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bo
 }
 
 std::wstring ReadOut(HWND programWindow, std::string_view name) {
-  return WindowText(GetDlgItem(programWindow, ControlId(name)));
+  // Asked of the control with one message rather than read from the system's copy of its text:
+  // the answer then comes between two of the program's events, never from the middle of a probe
+  // that has cleared the read-outs and not yet filled them. The longest read-out, the summary
+  // line, is three list strings of at most 256 characters.
+  std::wstring text(4096, L'\0');
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(GetDlgItem(programWindow, ControlId(name)), WM_GETTEXT, text.size(),
+                           reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 10000, &length))
+    return {};
+  text.resize(std::min<std::size_t>(length, text.size()));
+  return text;
 }
 
 bool Press(HWND programWindow, std::string_view name) {

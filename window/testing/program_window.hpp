@@ -23,7 +23,8 @@ std::wstring ClassOf(HWND window);
 // shown ones.
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bool visibleOnly);
 
-// The text of one of the program's controls, by its name in the layout ("Rpid").
+// The text of one of the program's controls, by its name in the layout ("Rpid"), as it stands
+// between two of the program's events; empty when the program does not answer within 10 s.
 std::wstring ReadOut(HWND programWindow, std::string_view name);
 
 // Presses one of the program's buttons, by its name in the layout. Returns once the press has
