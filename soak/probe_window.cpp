@@ -4,6 +4,7 @@
 //
 //   start PROGRAM     starts the program and waits for its window   -> ok PID | error TEXT
 //   fields            the read-outs                                   -> {"Rvid": "10C4", ...}
+//                     (null while the program is in the middle of an event)
 //   boxes             the message boxes the program has open         -> ["text", ...]
 //   dismiss           answers the first open box with OK              -> "text" | null
 //   click NAME        presses one of the three buttons                -> ok | error TEXT
@@ -32,6 +33,7 @@ using tornak::testing::kMessageBoxClass;
 using tornak::kWindowClassName;
 using tornak::Utf8ToWide;
 
+constexpr DWORD kBusyMs = 50;         // how long a look at a read-out waits for the program
 constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text
 constexpr const char* kReadouts[] = {"ProdString", "Rvid", "Rpid", "Rsernum", "Rprodstr", "DriverType"};
 constexpr const char* kButtons[] = {"SetKavrenPID", "SetSilabsPID", "SetSilabsPIDxpress"};
@@ -179,13 +181,17 @@ HWND MainWindow() {
   return mainWindow;
 }
 
+// null while the program is in the middle of an event: the script asks again rather than
+// waiting, so that it answers the next box in good time.
 std::string Fields() {
   HWND window = MainWindow();
   if (window == nullptr) return "null";
   std::string out = "{";
   for (const char* name : kReadouts) {
+    const std::optional<std::wstring> text = tornak::testing::TryReadOut(window, name, kBusyMs);
+    if (!text) return "null";
     if (out.size() > 1) out += ", ";
-    out += Json(Utf8ToWide(name)) + ": " + Json(tornak::testing::ReadOut(window, name));
+    out += Json(Utf8ToWide(name)) + ": " + Json(*text);
   }
   return out + "}";
 }

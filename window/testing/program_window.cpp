@@ -32,7 +32,7 @@ std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bo
   return search.found;
 }
 
-std::wstring ReadOut(HWND programWindow, std::string_view name) {
+std::optional<std::wstring> TryReadOut(HWND programWindow, std::string_view name, DWORD waitMs) {
   // Asked of the control with one message rather than read from the system's copy of its text:
   // the answer then comes between two of the program's events, never from the middle of a probe
   // that has cleared the read-outs and not yet filled them. The longest read-out, the summary
@@ -40,10 +40,14 @@ std::wstring ReadOut(HWND programWindow, std::string_view name) {
   std::wstring text(4096, L'\0');
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(GetDlgItem(programWindow, ControlId(name)), WM_GETTEXT, text.size(),
-                           reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, 10000, &length))
-    return {};
+                           reinterpret_cast<LPARAM>(text.data()), SMTO_NORMAL, waitMs, &length))
+    return std::nullopt;
   text.resize(std::min<std::size_t>(length, text.size()));
   return text;
+}
+
+std::wstring ReadOut(HWND programWindow, std::string_view name) {
+  return TryReadOut(programWindow, name, 10000).value_or(std::wstring{});
 }
 
 bool Press(HWND programWindow, std::string_view name) {

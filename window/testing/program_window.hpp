@@ -24,7 +24,10 @@ std::wstring ClassOf(HWND window);
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bool visibleOnly);
 
 // The text of one of the program's controls, by its name in the layout ("Rpid"), as it stands
-// between two of the program's events; empty when the program does not answer within 10 s.
+// between two of the program's events; nullopt when the program, busy with one, does not answer
+// within waitMs.
+std::optional<std::wstring> TryReadOut(HWND programWindow, std::string_view name, DWORD waitMs);
+// The same, waiting up to 10 s; empty when the program does not answer.
 std::wstring ReadOut(HWND programWindow, std::string_view name);
 
 // Presses one of the program's buttons, by its name in the layout. Returns once the press has
