@@ -27,8 +27,9 @@ namespace fs = std::filesystem;
 constexpr DWORD kTickMs = 600;
 // Two ticks, and room for Wine on a busy machine.
 constexpr DWORD kTwoTicksMs = 2 * kTickMs + 500;
-// Started right after a tick, a change shown within this came through its announcement.
-constexpr DWORD kBeforeTheNextTickMs = 400;
+// Started right after a tick, a change shown within this came through its announcement: the next
+// tick is a period away, less the moment it takes to notice a tick.
+constexpr DWORD kBeforeTheNextTickMs = 500;
 constexpr DWORD kStartMs = 20000;
 constexpr DWORD kCloseMs = 10000;
 
@@ -149,19 +150,37 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
 
   for (const Preset& preset : kPresets) {
     SCOPED_TRACE(preset.button);
-    // Under another vendor's ID before the press, and shown so, so that 10C4 afterwards is the
-    // press's doing and a read-out that stopped changing cannot pass for the new one.
-    ASSERT_NO_FATAL_FAILURE(AfterATick());
-    Sim({"set", "bridge1", "--vid", "1234"});
-    ASSERT_TRUE(PollUntil(GetTickCount() + kBeforeTheNextTickMs, [&] { return Field("Rvid") == L"1234"; }))
-        << "the window did not show the bridge under another vendor's ID before the next tick";
-    ASSERT_NO_FATAL_FAILURE(AfterATick());
-    const DWORD pressedAt = GetTickCount();
-    ASSERT_TRUE(Press(window, preset.button));
-    const bool shown = PollUntil(pressedAt + kBeforeTheNextTickMs,
-                                 [&] { return Field("Rvid") == L"10C4" && Field("Rpid") == preset.pidText; });
-    EXPECT_TRUE(shown) << "after " << GetTickCount() - pressedAt << " ms the window shows "
-                       << ::testing::PrintToString(Field("Rvid")) << " / " << ::testing::PrintToString(Field("Rpid"));
+    // A tick never comes early, so a change shown sooner than a tick after the last one came
+    // through its announcement. A busy machine can make the change itself take that long; one
+    // of three tries must show both the tool's change and the press's before the next tick.
+    std::string late;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      // Under another vendor's ID before the press, and shown so, so that 10C4 afterwards is the
+      // press's doing and a read-out that stopped changing cannot pass for the new one.
+      ASSERT_NO_FATAL_FAILURE(AfterATick());
+      DWORD tick = GetTickCount();
+      Sim({"set", "bridge1", "--vid", "1234"});
+      auto moved = [&] { return Field("Rvid") == L"1234"; };
+      const bool setInTime = PollUntil(tick + kBeforeTheNextTickMs, moved);
+      ASSERT_TRUE(setInTime || PollUntil(GetTickCount() + kTwoTicksMs, moved)) << "the tool's change never showed";
+      const DWORD setShownAfter = GetTickCount() - tick;
+
+      ASSERT_NO_FATAL_FAILURE(AfterATick());
+      tick = GetTickCount();
+      ASSERT_TRUE(Press(window, preset.button));
+      auto pressed = [&] { return Field("Rvid") == L"10C4" && Field("Rpid") == preset.pidText; };
+      const bool pressInTime = PollUntil(tick + kBeforeTheNextTickMs, pressed);
+      ASSERT_TRUE(pressInTime || PollUntil(GetTickCount() + kTwoTicksMs, pressed))
+          << "the press never showed: the window shows " << ::testing::PrintToString(Field("Rvid")) << " / "
+          << ::testing::PrintToString(Field("Rpid"));
+      if (setInTime && pressInTime) {
+        late.clear();
+        break;
+      }
+      late += " (tool's change after " + std::to_string(setShownAfter) + " ms, press's after " +
+              std::to_string(GetTickCount() - tick) + " ms)";
+    }
+    EXPECT_EQ(late, "") << "a change showed only as late as a tick in each of three tries";
 
     const sim::State state = State();
     ASSERT_EQ(state.bridges.size(), 1u);
