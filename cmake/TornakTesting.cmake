@@ -9,15 +9,6 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-# Under Wine the tests share one session, where a device-change announcement reaches every
-# window: the simulated bridge of one test binary would make the windows of another probe out of
-# their rhythm. Each test keeps it quiet; a test about the announcement lifts that itself.
-function(tornak_quiet_simulator test)
-  if(WIN32)
-    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT TORNAK_SIM_QUIET=1)
-  endif()
-endfunction()
-
 # One test binary is one ctest test: under Wine every process start costs about a second.
 #   tornak_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib... [LABELS label...])
 function(tornak_add_test)
@@ -25,7 +16,12 @@ function(tornak_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-  tornak_quiet_simulator(${T_NAME})
+  # Under Wine the tests share one session, where a device-change announcement reaches every
+  # window: the simulated bridge of one test binary would make the windows of another probe out
+  # of their rhythm. Each test keeps it quiet; a test about the announcement lifts that itself.
+  if(WIN32)
+    set_property(TEST ${T_NAME} APPEND PROPERTY ENVIRONMENT TORNAK_SIM_QUIET=1)
+  endif()
   if(T_LABELS)
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
   endif()

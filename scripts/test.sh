@@ -18,7 +18,7 @@ for preset in native native-asan fuzz windows windows-x86; do
     # Both Wine prefixes (the second is the window tests' 144-DPI one) made and their sessions
     # started once, here, rather than by the first tests that need them: no test then waits for
     # a prefix being made, nor holds its slot until the session ends (scripts/wine-env).
-    for dpi in "" 144; do (export TORNAK_WINE_DPI=$dpi && . scripts/wine-env && tornak_keep_session); done
+    (. scripts/wine-env && tornak_each_prefix tornak_keep_session)
   fi
   ctest --preset "$preset" || failed+=("$preset")
 done
