@@ -23,6 +23,10 @@ struct ProbeBuffers {
   std::uint8_t productLength = 0;
 };
 
+void ClearBridgeFields(IdentityDisplay& display) {
+  for (DisplayField field : kBridgeFields) display.SetFieldText(field, Text{});
+}
+
 // Reads the open device; false at the first query that fails.
 bool ReadDevice(Cp210x& library, CP210x_HANDLE handle, ProbeBuffers& b) {
   return Succeeded(library.CP210x_GetDeviceVid(handle, &b.vid)) &&
@@ -50,9 +54,12 @@ void ShowIdentity(LibraryGeneration generation, ProbeBuffers& b, BridgeState& st
 }
 
 void FailAttempt(LibraryGeneration generation, BridgeState& state, IdentityDisplay& display) {
-  if (generation == LibraryGeneration::New) state.DeviceHandle = -1;
+  ClearBridgeFields(display);
   // Whichever call last counted the devices decides, even one of an earlier attempt.
-  ShowNoDevice(display, state.NumDevices > 1);
+  if (state.NumDevices > 1) display.ShowWarning(kSeveralBridgesWarning);
+  // Only once the box is answered: while it is up, the slot holds what the last probe left.
+  if (generation == LibraryGeneration::New) state.DeviceHandle = -1;
+  display.SetFieldText(DisplayField::DriverType, kNoDeviceText);
 }
 
 bool ReadBridge(ProbeBuffers& b, BridgeState& state, Cp210x& library) {
@@ -85,9 +92,8 @@ bool ProbeGeneration(LibraryGeneration generation, ProbeBuffers& buffers, Bridge
 
 }  // namespace
 
-void ShowNoDevice(IdentityDisplay& display, bool severalBridges) {
-  for (DisplayField field : kBridgeFields) display.SetFieldText(field, Text{});
-  if (severalBridges) display.ShowWarning(kSeveralBridgesWarning);
+void ShowNoDevice(IdentityDisplay& display) {
+  ClearBridgeFields(display);
   display.SetFieldText(DisplayField::DriverType, kNoDeviceText);
 }
 

@@ -12,9 +12,8 @@ inline constexpr char16_t kOldDriverText[] = u"Old driver";
 inline constexpr char16_t kSeveralBridgesWarning[] = u"Only one device supported!\r\nDisconnect all other Silabs-based.";
 
 // What the read-outs show when they describe no bridge: the four value fields empty and
-// DriverType "No device". With severalBridges, the warning box comes in between and is
-// answered before DriverType changes.
-void ShowNoDevice(IdentityDisplay& display, bool severalBridges = false);
+// DriverType "No device".
+void ShowNoDevice(IdentityDisplay& display);
 
 // Finds the attached bridge through the new library generation, falling back to the old one
 // when that attempt fails, and writes what it reports into the display. Opens and closes the

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ class RecordingDisplay final : public IdentityDisplay {
   std::map<DisplayField, Text> fields;
   std::vector<std::string> order;
   std::vector<Text> warnings;
+  std::function<void()> onWarning;  // runs while the box would be up
 
   void SetFieldText(DisplayField field, const Text& text) override {
     fields[field] = text;
@@ -22,6 +24,7 @@ class RecordingDisplay final : public IdentityDisplay {
   void ShowWarning(const Text& text) override {
     warnings.push_back(text);
     order.emplace_back("warning");
+    if (onWarning) onWarning();
   }
 
   Text operator[](DisplayField field) const {

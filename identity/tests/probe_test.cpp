@@ -153,11 +153,21 @@ TEST_F(Probe, OnlyTheLowSixteenBitsOfAStatusCount) {
 TEST_F(Probe, TwoBridgesWarnOncePerAttempt) {
   newLib.numDevices = 2;
   oldLib.numDevices = 2;
+  state.DeviceHandle = 7;  // what an earlier probe through the new generation left
+  std::vector<std::intptr_t> slotUnderTheBox;
+  display.onWarning = [&] { slotUnderTheBox.push_back(state.DeviceHandle); };
   Run();
   EXPECT_EQ(display.warnings, (std::vector<Text>{u"Only one device supported!\r\nDisconnect all other Silabs-based.",
                                                  u"Only one device supported!\r\nDisconnect all other Silabs-based."}));
   EXPECT_EQ(display[DisplayField::DriverType], u"No device");
   EXPECT_EQ(newLib.Count("Open"), 0u);
+  // Each attempt: the fields emptied, the box, then the slot (-1 after the new attempt's box, not
+  // before it), then "No device".
+  EXPECT_THAT(slotUnderTheBox, ElementsAre(7, -1));
+  const std::vector<std::string> attempt{"Rvid", "Rpid", "Rsernum", "Rprodstr", "warning", "DriverType"};
+  std::vector<std::string> both = attempt;
+  both.insert(both.end(), attempt.begin(), attempt.end());
+  EXPECT_EQ(display.order, both);
 }
 
 TEST_F(Probe, WarningFollowsTheLastCountEvenFromAnEarlierAttempt) {
