@@ -24,6 +24,10 @@ constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
 
 const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
+// Thrown by the display operations once the window is gone (closed under a box): it ends the
+// event under way at the boundary, before another call to the library or another box.
+struct WindowClosed {};
+
 // The classic dialog font (Tahoma 8 pt where it exists) rather than the larger message font
 // of newer systems: the design's 195-twip labels hold one line of it without clipping.
 UniqueFont CreateDialogFont(unsigned dpi) {
@@ -90,7 +94,7 @@ HWND MainWindow::Control(std::string_view name) const {
 }
 
 void MainWindow::SetFieldText(DisplayField field, const Text& text) {
-  if (hwnd_ == nullptr) return;
+  if (hwnd_ == nullptr) throw WindowClosed{};
   HWND control = GetDlgItem(hwnd_, ControlId(field));
   // Every tick sets every read-out, nearly always to what it shows already; measuring the text
   // for the tooltip each time would cost more than the probe.
@@ -102,7 +106,10 @@ void MainWindow::SetFieldText(DisplayField field, const Text& text) {
 void MainWindow::ShowWarning(const Text& text) { ShowBox(text, nullptr); }
 
 void MainWindow::ShowBox(const Text& text, const wchar_t* caption) {
+  if (hwnd_ == nullptr) throw WindowClosed{};
   messageBox_(hwnd_, Wide(text), caption, MB_OK | MB_ICONERROR);
+  // The box runs the messages; one of them may have closed the window.
+  if (hwnd_ == nullptr) throw WindowClosed{};
 }
 
 // Events ------------------------------------------------------------------------------------
@@ -147,6 +154,9 @@ void MainWindow::RunEvent(Origin origin, const std::function<void()>& work) {
   std::optional<Text> fault;
   try {
     work();
+  } catch (const WindowClosed&) {
+    // Closing the window ends the program without touching the device again; WM_DESTROY has
+    // already asked the loop to end.
   } catch (const std::exception& e) {
     fault = FaultMessage(e);
   } catch (...) {
@@ -156,7 +166,8 @@ void MainWindow::RunEvent(Origin origin, const std::function<void()>& work) {
     try {
       ReportFault(origin, *fault);
     } catch (...) {
-      // Out of memory while reporting: nothing better to show, and the program goes on.
+      // Out of memory while reporting, or the window closed under the box: nothing better to
+      // show, and the program goes on or ends as it would.
     }
   }
   eventRunning_ = false;

@@ -12,6 +12,7 @@ namespace tornak::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 
 const std::wstring kWarning = L"Only one device supported!\r\nDisconnect all other Silabs-based.";
 
@@ -165,9 +166,27 @@ TEST_F(Events, TicksWaitWhileABoxIsOpenSoBoxesNeverStack) {
   holdMs = 1500;  // a user slow to answer: two ticks or more arrive under each box
   Open();
   EXPECT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(maxBoxDepth, 1);
   EXPECT_EQ(newFake.Count("GetNumDevices"), 1u);
   EXPECT_EQ(oldFake.Count("GetNumDevices"), 1u);
+}
+
+// Closed under its box, the window is gone: the probe that showed the box goes no further (the
+// old generation is not even counted), no box follows, and the loop is asked to end.
+TEST_F(Events, ClosingTheWindowUnderABoxEndsTheEventThere) {
+  Open([this](HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    boxes.push_back({owner, text, caption, type, true});
+    SendMessageW(owner, WM_CLOSE, 0, 0);
+    return 0;  // what a box closed with its owner answers
+  });
+  newFake.numDevices = 2;
+  oldFake.numDevices = 2;
+  oldFake.calls.clear();
+  const HWND closing = Hwnd();
+  ASSERT_TRUE(Pump(3000, [&] { return !IsWindow(closing); })) << "no tick showed a box, or the window stayed";
+  Pump(700);  // a tick's time for anything still to come
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_THAT(oldFake.calls, IsEmpty()) << "the old library was used after the window closed";
+  EXPECT_EQ(quitMessages, 1u);
 }
 
 // Real message boxes, found and answered from another thread the way a user would.

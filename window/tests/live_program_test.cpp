@@ -1,6 +1,7 @@
 // tornak.exe itself, as a second process over the simulated libraries beside it: a change made
 // with tornak-sim and each button press show before the next tick (both announce the change),
-// and the next start of the program finds the bridge under the last identity written.
+// the next start of the program finds the bridge under the last identity written, and closing
+// the window under a box ends the program there.
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
@@ -197,7 +198,14 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Field("Rvid"), L"10C4");
   EXPECT_EQ(Field("Rpid"), last.pidText);
+
+  // Closed under the warning about a second bridge, the program ends as it does from anywhere
+  // else, and the probe under the box goes no further: the old generation, which sees one of the
+  // two bridges, would open it.
+  Sim({"attach", "bridge2", "--seen", "both"});
+  ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return !Boxes().empty(); })) << "no warning about two bridges";
   CloseProgram();
+  EXPECT_EQ(State().opens[sim::Index(sim::Generation::Old)], 0u) << "the old generation was probed after the close";
 }
 
 }  // namespace
