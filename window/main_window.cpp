@@ -199,8 +199,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDeviceChange(wParam, lParam);
       return TRUE;
     case WM_CONTEXTMENU:
-      OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
-      return 0;
+      if (OnContextMenu(reinterpret_cast<HWND>(wParam), lParam)) return 0;
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
@@ -261,8 +261,9 @@ void MainWindow::OnDeviceChange(WPARAM event, LPARAM data) {
 }
 
 // lParam -1 comes from the keyboard (Shift+F10, the menu key): no read-out is meant then, and the
-// menu opens at the window's corner.
-void MainWindow::OnContextMenu(HWND clicked, LPARAM where) {
+// menu opens at the window's corner. A right-click outside the client area (the title bar) is
+// not the copy menu's: false, and the system menu opens as usual.
+bool MainWindow::OnContextMenu(HWND clicked, LPARAM where) {
   std::optional<DisplayField> field;
   if (clicked != hwnd_ && IsChild(hwnd_, clicked)) {
     const int index = GetDlgCtrlID(clicked) - kFirstControlId;
@@ -272,9 +273,11 @@ void MainWindow::OnContextMenu(HWND clicked, LPARAM where) {
   if (where == -1) {
     at = POINT{0, 0};
     ClientToScreen(hwnd_, &at);
+  } else if (SendMessageW(hwnd_, WM_NCHITTEST, 0, where) != HTCLIENT) {
+    return false;
   }
   const UniqueMenu menu(CreatePopupMenu());
-  if (!menu) return;
+  if (!menu) return true;
   const std::wstring fieldItem = field ? L"&Copy " + std::wstring(CopyCaption(*field)) : std::wstring(L"&Copy value");
   AppendMenuW(menu.Get(), MF_STRING | (field ? 0 : MF_GRAYED), kCopyFieldCommand, fieldItem.c_str());
   AppendMenuW(menu.Get(), MF_STRING, kCopyAllCommand, L"Copy &all");
@@ -282,6 +285,7 @@ void MainWindow::OnContextMenu(HWND clicked, LPARAM where) {
                                     nullptr);
   if (chosen == kCopyFieldCommand) Copy(field);
   else if (chosen == kCopyAllCommand) Copy(std::nullopt);
+  return true;
 }
 
 // What the read-outs show, as the user sees it; nullopt copies them all.

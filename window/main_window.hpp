@@ -69,7 +69,7 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   void OnTimer(UINT_PTR id);
   void OnCommand(int id, int code);
   void OnDeviceChange(WPARAM event, LPARAM data);
-  void OnContextMenu(HWND clicked, LPARAM where);
+  bool OnContextMenu(HWND clicked, LPARAM where);
   void Copy(std::optional<DisplayField> field);
   void OnDpiChanged(unsigned dpi, const RECT& suggested);
   void OnActivate(WPARAM state);
