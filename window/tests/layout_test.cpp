@@ -35,18 +35,11 @@ using RealWindow = WindowTest;
 // Every caption, and the longest text each read-out normally shows, fits its control's client
 // area in the control's own font: nothing is clipped.
 void ExpectTextFits(HWND control, const std::wstring& text, int margin) {
-  HDC dc = GetDC(control);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  SIZE extent{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
+  const SIZE extent = TextExtent(control, text, nullptr);
   RECT client{};
   GetClientRect(control, &client);
   EXPECT_LE(extent.cx + margin, client.right) << text;
-  EXPECT_LE(metrics.tmHeight, client.bottom) << text;
+  EXPECT_LE(extent.cy, client.bottom) << text;
 }
 
 void ExpectAllTextFits(const MainWindow& window) {
