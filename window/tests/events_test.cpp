@@ -4,6 +4,8 @@
 
 #include <gmock/gmock.h>
 
+#include "convert/convert.hpp"
+#include "identity/presets.hpp"
 #include "identity/probe.hpp"
 #include "vendor/loaded_cp210x.hpp"
 #include "window/tests/window_harness.hpp"
@@ -81,22 +83,17 @@ TEST_F(Events, TimerProbesAboutEvery600Milliseconds) {
 TEST_F(Events, EachButtonWritesItsPresetAndLeavesTheScreenToTheNextTick) {
   newFake.numDevices = 1;
   Open();
-  const struct {
-    const char* button;
-    std::uint32_t pid;
-    const wchar_t* shown;
-  } presets[] = {{"SetKavrenPID", 0x840E, L"840E"}, {"SetSilabsPID", 0xEA60, L"EA60"}, {"SetSilabsPIDxpress", 0xEA61, L"EA61"}};
-  for (const auto& preset : presets) {
-    SCOPED_TRACE(preset.button);
+  for (const IdentityPreset& preset : kIdentityPresets) {
+    SCOPED_TRACE(std::string(preset.button));
     const std::wstring before = Field("Rpid");
     newFake.pendingPid = 0;
     SendMessageW(window->Control(preset.button), BM_CLICK, 0, 0);
-    EXPECT_EQ(newFake.pendingPid, preset.pid);
+    EXPECT_EQ(newFake.pendingPid, static_cast<std::uint32_t>(HexString2num(Text(preset.pidText))));
     EXPECT_EQ(newFake.pendingVid, 0x10C4u);
     EXPECT_EQ(Field("Rpid"), before);
     // The bridge comes back under its new identity; the next probe shows it.
     newFake.pid = static_cast<std::uint16_t>(newFake.pendingPid);
-    EXPECT_TRUE(PumpUntilField("Rpid", preset.shown));
+    EXPECT_TRUE(PumpUntilField("Rpid", Wide(preset.pidText)));
   }
   EXPECT_EQ(newFake.Count("Reset"), 3u);
 }

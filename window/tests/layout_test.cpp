@@ -46,7 +46,7 @@ void ExpectAllTextFits(const MainWindow& window) {
   for (const ControlRow& row : kControls) {
     HWND control = window.Control(row.name);
     // Push buttons draw their caption inside a few pixels of edge and focus frame.
-    if (!row.caption.empty()) ExpectTextFits(control, std::wstring(row.caption), row.kind == ControlKind::PushButton ? 8 : 0);
+    if (!row.caption.empty()) ExpectTextFits(control, Wide(row.caption), row.kind == ControlKind::PushButton ? 8 : 0);
   }
   for (const wchar_t* text : {L"No device", L"New driver", L"Old driver"}) ExpectTextFits(window.Control("DriverType"), text, 0);
   for (const char* name : {"Rvid", "Rpid"}) ExpectTextFits(window.Control(name), L"EA61", 0);
@@ -105,7 +105,7 @@ TEST_F(RealWindow, ControlsInCreationOrderWithTheirKindCaptionBorderAndRectangle
     const bool button = row.kind == ControlKind::PushButton;
     EXPECT_EQ(ClassOf(child), button ? L"Button" : L"Static");
     // Form_Load has already run a probe, which wrote the driver type over its caption.
-    EXPECT_EQ(WindowText(child), row.name == "DriverType" ? L"No device" : row.caption);
+    EXPECT_EQ(WindowText(child), row.name == "DriverType" ? L"No device" : Wide(row.caption));
     EXPECT_EQ(RectInParent(child), ScaleToDpi(row.twips, window->Dpi()));
     const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
     const LONG_PTR exStyle = GetWindowLongPtrW(child, GWL_EXSTYLE);
