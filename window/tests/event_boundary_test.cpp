@@ -1,7 +1,6 @@
 // The window's event boundary and the words of its error box, without a window: natively (with
 // the sanitizers) and under Wine.
 #include <functional>
-#include <initializer_list>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -88,8 +87,8 @@ TEST_F(Boundary, AClosedWindowEndsTheEventQuietlyAsDoesAReportThatFails) {
 
   // The window gone under the fault's box, or no memory to report with: the event still ends, and
   // the next one runs.
-  for (std::function<void()> failing : std::initializer_list<std::function<void()>>{
-           [] { throw WindowClosed{}; }, [] { throw std::bad_alloc(); }}) {
+  const std::function<void()> failures[] = {[] { throw WindowClosed{}; }, [] { throw std::bad_alloc(); }};
+  for (const std::function<void()>& failing : failures) {
     whileReporting = failing;
     boundary.Run(EventKind::Press, [] { throw std::runtime_error("x"); });
   }
