@@ -14,6 +14,7 @@
 #include <string>
 
 #include "window/layout.hpp"
+#include "window/window_text.hpp"
 #endif
 
 namespace {
@@ -32,7 +33,7 @@ void CreateControls(HWND window) {
   for (const tornak::ControlRow& row : tornak::kControls) {
     const bool button = row.kind == tornak::ControlKind::PushButton;
     const DWORD style = WS_CHILD | WS_VISIBLE | (button ? WS_TABSTOP | BS_PUSHBUTTON : SS_LEFTNOWORDWRAP | SS_NOPREFIX);
-    const std::wstring caption(row.caption);
+    const std::wstring caption = tornak::Wide(row.caption);
     HWND control = CreateWindowExW(row.border ? WS_EX_STATICEDGE : 0, button ? L"Button" : L"Static", caption.c_str(),
                                    style, MulDiv(row.twips.left, 96, 1440), MulDiv(row.twips.top, 96, 1440),
                                    MulDiv(row.twips.width, 96, 1440), MulDiv(row.twips.height, 96, 1440), window,

@@ -98,7 +98,7 @@ void ApplyFake(benchmark::State& run) {
   FakePair fake;
   BridgeState state;
   state.NewDriverActive = true;
-  for (auto _ : run) ApplyIdentityPreset(kSilabsVcpPidText, state, fake.libraries);
+  for (auto _ : run) ApplyIdentityPreset(Text(kIdentityPresets[1].pidText), state, fake.libraries);
   benchmark::DoNotOptimize(fake.newGeneration.pendingPid);
 }
 
@@ -133,7 +133,7 @@ void ApplySimulated(benchmark::State& run) {
   SimulatedPair libraries;
   BridgeState state;
   state.NewDriverActive = true;
-  for (auto _ : run) ApplyIdentityPreset(kSilabsVcpPidText, state, libraries.libraries);
+  for (auto _ : run) ApplyIdentityPreset(Text(kIdentityPresets[1].pidText), state, libraries.libraries);
 }
 
 // A query while nothing changes the file: served from the library's parsed copy.

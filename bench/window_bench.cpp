@@ -21,6 +21,7 @@
 #include "bench/table.hpp"
 #include "sim/platform.hpp"
 #include "sim/state_path.hpp"
+#include "identity/presets.hpp"
 #include "identity/probe.hpp"
 #include "sim/state_store.hpp"
 #include "system/program_folder.hpp"
@@ -33,7 +34,7 @@ namespace {
 
 constexpr wchar_t kBareClass[] = L"tornakbare";
 constexpr wchar_t kAttachedVid[] = L"10C4";
-constexpr double kTimerPeriodMs = 600;
+constexpr double kTimerPeriodMs = kTimer1PeriodMs;
 
 struct Options {
   int runs = 12;
@@ -325,20 +326,17 @@ void MeasureLatency(const Options& options, const std::string& statePath, const 
 
 // From the click until Rpid shows the new PID, the presses alternating between two presets.
 std::vector<double> PressLatencies(const Options& options, HWND window, const char* label) {
-  constexpr struct {
-    const char* button;
-    const wchar_t* shown;
-  } kPresses[] = {{"SetKavrenPID", L"840E"}, {"SetSilabsPID", L"EA60"}};
   TrialPauses pauses;
   std::vector<double> latencies;
   std::vector<double> pressing;  // until the press's own work, the rewrite and reset, is done
   for (int trial = 0; trial < options.trials; ++trial) {
-    const auto& press = kPresses[trial % 2];
+    const IdentityPreset& press = kIdentityPresets[trial % 2];
+    const std::wstring shown = Wide(press.pidText);
     pauses.Wait();
     const double pressed = Now();
     if (!testing::Press(window, press.button)) throw std::runtime_error("tornak.exe has no button to press");
     pressing.push_back((Now() - pressed) * 1000);
-    latencies.push_back(WaitForReadout(window, "Rpid", press.shown, pressed));
+    latencies.push_back(WaitForReadout(window, "Rpid", shown, pressed));
   }
   std::cerr << "press-to-new-identity latency, " << label << " (ms): " << Join(latencies)
             << "\n  of which the press itself: " << Join(pressing) << "\n";

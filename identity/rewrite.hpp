@@ -2,15 +2,10 @@
 
 #include "convert/text.hpp"
 #include "identity/bridge_state.hpp"
+#include "identity/presets.hpp"
 #include "vendor/cp210x.hpp"
 
 namespace tornak {
-
-// The product IDs the three buttons write, always together with the chip vendor's ID.
-inline constexpr char16_t kKavrenPidText[] = u"840E";
-inline constexpr char16_t kSilabsVcpPidText[] = u"EA60";
-inline constexpr char16_t kSilabsXpressPidText[] = u"EA61";
-inline constexpr char16_t kVendorIdText[] = u"10C4";
 
 // Writes PidText (hexadecimal) and the vendor ID 0x10C4 into the one attached bridge, through
 // the generation that answered the last successful probe, then resets and closes it. Does

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "identity/presets.hpp"
 #include "system/handles_win.hpp"
 #include "system/windows_text.hpp"
 #include "window/testing/program_window.hpp"
@@ -36,7 +37,6 @@ using tornak::Utf8ToWide;
 constexpr DWORD kBusyMs = 50;         // how long a look at a read-out waits for the program
 constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text
 constexpr const char* kReadouts[] = {"ProdString", "Rvid", "Rpid", "Rsernum", "Rprodstr", "DriverType"};
-constexpr const char* kButtons[] = {"SetKavrenPID", "SetSilabsPID", "SetSilabsPIDxpress"};
 
 tornak::testing::ProgramProcess program;
 HWND mainWindow = nullptr;
@@ -219,8 +219,8 @@ std::string Dismiss() {
 std::string Click(const std::string& name) {
   HWND window = MainWindow();
   if (window == nullptr) return "error no window";
-  for (const char* button : kButtons) {
-    if (name == button && tornak::testing::Press(window, button)) return "ok";
+  for (const tornak::IdentityPreset& preset : tornak::kIdentityPresets) {
+    if (name == preset.button && tornak::testing::Press(window, preset.button)) return "ok";
   }
   return "error no button " + name;
 }

@@ -1,6 +1,12 @@
 #include "window/identity_copy.hpp"
 
+#include <windowsx.h>
+
 #include <cstring>
+#include <new>
+
+#include "window/layout.hpp"
+#include "window/window_text.hpp"
 
 namespace tornak {
 namespace {
@@ -24,22 +30,28 @@ constexpr CopyRow kCopyRows[] = {
 constexpr int kOpenAttempts = 10;
 constexpr DWORD kOpenPauseMs = 20;
 
-}  // namespace
-
+// The caption a read-out's value carries when copied: what a person pasting it into records
+// expects to read beside it ("Serial number", "Driver Type").
 std::wstring_view CopyCaption(DisplayField field) {
   for (const CopyRow& row : kCopyRows)
     if (row.field == field) return row.caption;
   return {};
 }
 
-std::wstring IdentityCopyText(const std::function<std::wstring(DisplayField)>& valueOf) {
+// What a read-out shows, as the user sees it.
+std::wstring ValueOf(HWND window, DisplayField field) { return WindowText(GetDlgItem(window, ControlId(field))); }
+
+// Every read-out, one per line with its caption, lines ended by CR LF.
+std::wstring IdentityCopyText(HWND window) {
   std::wstring text;
   for (const CopyRow& row : kCopyRows) {
     if (!text.empty()) text += L"\r\n";
-    text.append(row.caption).append(L": ").append(valueOf(row.field));
+    text.append(row.caption).append(L": ").append(ValueOf(window, row.field));
   }
   return text;
 }
+
+}  // namespace
 
 bool CopyToClipboard(HWND owner, const std::wstring& text) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -64,9 +76,52 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
   return placed;
 }
 
+void CopyIdentity(HWND window, std::optional<DisplayField> field) {
+  try {
+    CopyToClipboard(window, field ? ValueOf(window, *field) : IdentityCopyText(window));
+  } catch (const std::bad_alloc&) {
+    // Nothing copied; the clipboard keeps what it had.
+  }
+}
+
+// lParam -1 comes from the keyboard (Shift+F10, the menu key): no read-out is meant then, and the
+// menu opens at the window's corner. A right-click anywhere in the client area, over a control
+// or not, is the copy menu's.
+bool OpenCopyMenu(HWND window, HWND clicked, LPARAM where) {
+  POINT at{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (where == -1) {
+    at = POINT{0, 0};
+    ClientToScreen(window, &at);
+  } else if (SendMessageW(window, WM_NCHITTEST, 0, where) != HTCLIENT) {
+    return false;
+  }
+  std::optional<DisplayField> field;
+  if (clicked != window && IsChild(window, clicked)) {
+    const int index = GetDlgCtrlID(clicked) - kFirstControlId;
+    if (index >= 0) field = FieldOfRow(static_cast<std::size_t>(index));
+  }
+  const UniqueMenu menu(CreatePopupMenu());
+  if (!menu) return true;
+  const std::wstring fieldItem = field ? L"&Copy " + std::wstring(CopyCaption(*field)) : std::wstring(L"&Copy value");
+  AppendMenuW(menu.Get(), MF_STRING | (field ? 0 : MF_GRAYED), kCopyFieldCommand, fieldItem.c_str());
+  AppendMenuW(menu.Get(), MF_STRING, kCopyAllCommand, L"Copy &all");
+  const int chosen = TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, window,
+                                    nullptr);
+  if (chosen == kCopyFieldCommand) CopyIdentity(window, field);
+  else if (chosen == kCopyAllCommand) CopyIdentity(window, std::nullopt);
+  return true;
+}
+
 UniqueAccelerators CreateCopyAccelerators() {
   ACCEL copy{FCONTROL | FVIRTKEY, 'C', kCopyAllCommand};
   return UniqueAccelerators(CreateAcceleratorTableW(&copy, 1));
+}
+
+bool TranslateWindowMessage(HWND window, HACCEL accelerators, MSG& message) {
+  if (window == nullptr || !IsWindow(window)) return false;
+  const bool ours = message.hwnd == window || IsChild(window, message.hwnd);
+  if (ours && accelerators != nullptr && TranslateAcceleratorW(window, accelerators, &message)) return true;
+  return IsDialogMessageW(window, &message) != FALSE;
 }
 
 }  // namespace tornak

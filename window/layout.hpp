@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "identity/identity_display.hpp"
+#include "identity/presets.hpp"
 
 namespace tornak {
 
@@ -27,7 +28,7 @@ struct LayoutRect {
 struct ControlRow {
   std::string_view name;  // the design's control name, as ControlName(DisplayField) gives it
   ControlKind kind;
-  std::wstring_view caption;
+  std::u16string_view caption;
   LayoutRect twips;
   bool border;  // single-line sunken border
 };
@@ -36,20 +37,24 @@ inline constexpr int kClientWidthTwips = 7710;
 inline constexpr int kClientHeightTwips = 1710;
 inline constexpr unsigned kDefaultDpi = 96;
 
-// Every control of the window, in creation order, which is also the tab order.
+// Timer1's period: a probe every 600 ms while the window is open. (scripts/soak reads it here.)
+inline constexpr unsigned kTimer1PeriodMs = 600;
+
+// Every control of the window, in creation order, which is also the tab order. The buttons are
+// the presets', in the presets' order.
 inline constexpr std::array<ControlRow, 12> kControls{{
-    {"Label1", ControlKind::Label, L"VID  /  PID", {60, 600, 1095, 195}, false},
-    {"Rvid", ControlKind::Label, L"", {1320, 570, 555, 255}, true},
-    {"Rpid", ControlKind::Label, L"", {1920, 570, 555, 255}, true},
-    {"Label2", ControlKind::Label, L"Serial number", {60, 1020, 1095, 195}, false},
-    {"Rsernum", ControlKind::Label, L"", {1320, 975, 2415, 255}, true},
-    {"Label3", ControlKind::Label, L"Product string", {60, 1440, 1095, 195}, false},
-    {"Rprodstr", ControlKind::Label, L"", {1320, 1395, 2415, 255}, true},
-    {"ProdString", ControlKind::Label, L"", {60, 60, 7575, 255}, true},
-    {"SetKavrenPID", ControlKind::PushButton, L"Set custom KAVREN PID = 840E (VCP +  DLL)", {3840, 420, 3795, 375}, false},
-    {"SetSilabsPID", ControlKind::PushButton, L"Set generic SILABS PID = EA60  (VCP driver)", {3840, 840, 3795, 375}, false},
-    {"SetSilabsPIDxpress", ControlKind::PushButton, L"Set generic SILABS PID = EA61  (USBXpress)", {3840, 1260, 3795, 375}, false},
-    {"DriverType", ControlKind::Label, L"Driver Type", {2580, 600, 1095, 195}, false},
+    {"Label1", ControlKind::Label, u"VID  /  PID", {60, 600, 1095, 195}, false},
+    {"Rvid", ControlKind::Label, u"", {1320, 570, 555, 255}, true},
+    {"Rpid", ControlKind::Label, u"", {1920, 570, 555, 255}, true},
+    {"Label2", ControlKind::Label, u"Serial number", {60, 1020, 1095, 195}, false},
+    {"Rsernum", ControlKind::Label, u"", {1320, 975, 2415, 255}, true},
+    {"Label3", ControlKind::Label, u"Product string", {60, 1440, 1095, 195}, false},
+    {"Rprodstr", ControlKind::Label, u"", {1320, 1395, 2415, 255}, true},
+    {"ProdString", ControlKind::Label, u"", {60, 60, 7575, 255}, true},
+    {kIdentityPresets[0].button, ControlKind::PushButton, kIdentityPresets[0].caption, {3840, 420, 3795, 375}, false},
+    {kIdentityPresets[1].button, ControlKind::PushButton, kIdentityPresets[1].caption, {3840, 840, 3795, 375}, false},
+    {kIdentityPresets[2].button, ControlKind::PushButton, kIdentityPresets[2].caption, {3840, 1260, 3795, 375}, false},
+    {"DriverType", ControlKind::Label, u"Driver Type", {2580, 600, 1095, 195}, false},
 }};
 
 // Position of a control in kControls; kControls.size() for an unknown name.

@@ -2,7 +2,25 @@
 #include <commctrl.h>
 
 #include "vendor/loaded_cp210x.hpp"
+#include "window/identity_copy.hpp"
 #include "window/main_window.hpp"
+
+namespace {
+
+// Runs the thread's message loop until WM_QUIT, with Tab moving between the window's buttons
+// and Ctrl+C copying the identity.
+int RunMessageLoop(HWND window) {
+  const tornak::UniqueAccelerators accelerators = tornak::CreateCopyAccelerators();
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (tornak::TranslateWindowMessage(window, accelerators.Get(), message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
@@ -13,5 +31,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   tornak::VendorLibraries libraries(newGeneration, oldGeneration);
   tornak::MainWindow window(libraries);
   if (!window.Open(showCommand)) return 1;
-  return tornak::RunMessageLoop(window.Handle());
+  return RunMessageLoop(window.Handle());
 }

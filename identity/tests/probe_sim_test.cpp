@@ -102,12 +102,14 @@ TEST_F(ProbeThroughSimulator, FailedQueryFallsBackToTheOldLibraryAndClosesItsHan
 TEST_F(ProbeThroughSimulator, EachPresetIsShownByTheNextProbeAndKeptInTheBridge) {
   Attach({Bridge("a", sim::Visibility::New)});
   Refresh();
-  for (const char16_t* preset : {kKavrenPidText, kSilabsXpressPidText, kSilabsVcpPidText}) {
-    ApplyIdentityPreset(preset, state, libraries);
+  // The bridge starts under EA60: in the table's order each preset moves it.
+  for (const IdentityPreset& preset : kIdentityPresets) {
+    const Text pid(preset.pidText);
+    ApplyIdentityPreset(pid, state, libraries);
     Refresh();
-    EXPECT_EQ(display[DisplayField::Rpid], preset);
+    EXPECT_EQ(display[DisplayField::Rpid], pid);
     EXPECT_EQ(display[DisplayField::Rvid], u"10C4");
-    EXPECT_EQ(Saved().bridges.at(0).pid, HexString2num(preset));
+    EXPECT_EQ(Saved().bridges.at(0).pid, HexString2num(pid));
   }
   ExpectEveryOpenClosed();
 }

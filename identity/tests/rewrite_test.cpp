@@ -1,3 +1,6 @@
+#include <iterator>
+#include <string_view>
+
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
@@ -36,17 +39,18 @@ class Rewrite : public ::testing::Test {
 TEST_F(Rewrite, EachPresetWritesPidThenVendorIdThenResetsAndCloses) {
   Probe();
   ASSERT_TRUE(state.NewDriverActive);
-  ApplyIdentityPreset(kSilabsVcpPidText, state, libraries);
-  EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices", "Open 0", "SetPid EA60", "SetVid 10C4", "Reset", "Close"));
+  const struct {
+    std::string_view button;
+    const char* pidWrite;
+  } expected[] = {{"SetKavrenPID", "SetPid 840E"}, {"SetSilabsPID", "SetPid EA60"}, {"SetSilabsPIDxpress", "SetPid EA61"}};
+  ASSERT_EQ(kIdentityPresets.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(kIdentityPresets[i].button, expected[i].button);
+    newLib.calls.clear();
+    ApplyIdentityPreset(Text(kIdentityPresets[i].pidText), state, libraries);
+    EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices", "Open 0", expected[i].pidWrite, "SetVid 10C4", "Reset", "Close"));
+  }
   EXPECT_THAT(oldLib.calls, IsEmpty());
-
-  newLib.calls.clear();
-  ApplyIdentityPreset(kKavrenPidText, state, libraries);
-  EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices", "Open 0", "SetPid 840E", "SetVid 10C4", "Reset", "Close"));
-
-  newLib.calls.clear();
-  ApplyIdentityPreset(kSilabsXpressPidText, state, libraries);
-  EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices", "Open 0", "SetPid EA61", "SetVid 10C4", "Reset", "Close"));
 }
 
 TEST_F(Rewrite, AfterAnOldLibraryProbeOnlyTheOldLibraryIsUsed) {
@@ -54,13 +58,13 @@ TEST_F(Rewrite, AfterAnOldLibraryProbeOnlyTheOldLibraryIsUsed) {
   oldLib.numDevices = 1;
   Probe();
   ASSERT_FALSE(state.NewDriverActive);
-  ApplyIdentityPreset(kKavrenPidText, state, libraries);
+  ApplyIdentityPreset(u"840E", state, libraries);
   EXPECT_THAT(oldLib.calls, ElementsAre("GetNumDevices", "Open 0", "SetPid 840E", "SetVid 10C4", "Reset", "Close"));
   EXPECT_THAT(newLib.calls, IsEmpty());
 }
 
 TEST_F(Rewrite, BeforeAnyProbeTheOldLibraryIsAsked) {
-  ApplyIdentityPreset(kSilabsVcpPidText, state, libraries);
+  ApplyIdentityPreset(u"EA60", state, libraries);
   EXPECT_THAT(oldLib.calls, ElementsAre("GetNumDevices"));
   EXPECT_THAT(newLib.calls, IsEmpty());
 }
@@ -70,21 +74,21 @@ TEST_F(Rewrite, NoneOrSeveralBridgesStopAfterTheCount) {
   for (std::uint32_t count : {0u, 2u, 5u}) {
     newLib.calls.clear();
     newLib.numDevices = count;
-    ApplyIdentityPreset(kSilabsVcpPidText, state, libraries);
+    ApplyIdentityPreset(u"EA60", state, libraries);
     EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices"));
     EXPECT_EQ(state.NumDevices, static_cast<std::int32_t>(count));
   }
   newLib.calls.clear();
   newLib.numDevices = 1;
   newLib.statuses = {{"GetNumDevices", 9}};
-  ApplyIdentityPreset(kSilabsVcpPidText, state, libraries);
+  ApplyIdentityPreset(u"EA60", state, libraries);
   EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices"));
 }
 
 TEST_F(Rewrite, FailedOpenClosesNothing) {
   Probe();
   newLib.statuses = {{"Open", 2}};
-  ApplyIdentityPreset(kSilabsVcpPidText, state, libraries);
+  ApplyIdentityPreset(u"EA60", state, libraries);
   EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices", "Open 0"));
 }
 
@@ -97,14 +101,14 @@ TEST_F(Rewrite, ZeroProductIdWritesNothingButStillResets) {
 TEST_F(Rewrite, WriteStatusesAreNotExamined) {
   Probe();
   newLib.statuses = {{"SetPid", 1}, {"SetVid", 1}, {"Reset", 1}};
-  ApplyIdentityPreset(kSilabsXpressPidText, state, libraries);
+  ApplyIdentityPreset(u"EA61", state, libraries);
   EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices", "Open 0", "SetPid EA61", "SetVid 10C4", "Reset", "Close"));
 }
 
 TEST_F(Rewrite, FaultBetweenOpenAndCloseClosesTheDeviceOnce) {
   Probe();
   newLib.throwing = {"SetVid"};
-  EXPECT_THROW(ApplyIdentityPreset(kSilabsVcpPidText, state, libraries), Fault);
+  EXPECT_THROW(ApplyIdentityPreset(u"EA60", state, libraries), Fault);
   EXPECT_THAT(newLib.calls, ElementsAre("GetNumDevices", "Open 0", "SetPid EA60", "SetVid 10C4", "Close"));
 
   // Product ID text that does not fit 32 bits faults before anything is written.

@@ -4,6 +4,8 @@
 
 #include <gmock/gmock.h>
 
+#include "convert/convert.hpp"
+#include "identity/presets.hpp"
 #include "identity/probe.hpp"
 #include "vendor/loaded_cp210x.hpp"
 #include "window/tests/window_harness.hpp"
@@ -12,6 +14,7 @@ namespace tornak::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 
 const std::wstring kWarning = L"Only one device supported!\r\nDisconnect all other Silabs-based.";
 
@@ -80,22 +83,17 @@ TEST_F(Events, TimerProbesAboutEvery600Milliseconds) {
 TEST_F(Events, EachButtonWritesItsPresetAndLeavesTheScreenToTheNextTick) {
   newFake.numDevices = 1;
   Open();
-  const struct {
-    const char* button;
-    std::uint32_t pid;
-    const wchar_t* shown;
-  } presets[] = {{"SetKavrenPID", 0x840E, L"840E"}, {"SetSilabsPID", 0xEA60, L"EA60"}, {"SetSilabsPIDxpress", 0xEA61, L"EA61"}};
-  for (const auto& preset : presets) {
-    SCOPED_TRACE(preset.button);
+  for (const IdentityPreset& preset : kIdentityPresets) {
+    SCOPED_TRACE(std::string(preset.button));
     const std::wstring before = Field("Rpid");
     newFake.pendingPid = 0;
     SendMessageW(window->Control(preset.button), BM_CLICK, 0, 0);
-    EXPECT_EQ(newFake.pendingPid, preset.pid);
+    EXPECT_EQ(newFake.pendingPid, static_cast<std::uint32_t>(HexString2num(Text(preset.pidText))));
     EXPECT_EQ(newFake.pendingVid, 0x10C4u);
     EXPECT_EQ(Field("Rpid"), before);
     // The bridge comes back under its new identity; the next probe shows it.
     newFake.pid = static_cast<std::uint16_t>(newFake.pendingPid);
-    EXPECT_TRUE(PumpUntilField("Rpid", preset.shown));
+    EXPECT_TRUE(PumpUntilField("Rpid", Wide(preset.pidText)));
   }
   EXPECT_EQ(newFake.Count("Reset"), 3u);
 }
@@ -165,9 +163,27 @@ TEST_F(Events, TicksWaitWhileABoxIsOpenSoBoxesNeverStack) {
   holdMs = 1500;  // a user slow to answer: two ticks or more arrive under each box
   Open();
   EXPECT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(maxBoxDepth, 1);
   EXPECT_EQ(newFake.Count("GetNumDevices"), 1u);
   EXPECT_EQ(oldFake.Count("GetNumDevices"), 1u);
+}
+
+// Closed under its box, the window is gone: the probe that showed the box goes no further (the
+// old generation is not even counted), no box follows, and the loop is asked to end.
+TEST_F(Events, ClosingTheWindowUnderABoxEndsTheEventThere) {
+  Open([this](HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    boxes.push_back({owner, text, caption, type, true});
+    SendMessageW(owner, WM_CLOSE, 0, 0);
+    return 0;  // what a box closed with its owner answers
+  });
+  newFake.numDevices = 2;
+  oldFake.numDevices = 2;
+  oldFake.calls.clear();
+  const HWND closing = Hwnd();
+  ASSERT_TRUE(Pump(3000, [&] { return !IsWindow(closing); })) << "no tick showed a box, or the window stayed";
+  Pump(700);  // a tick's time for anything still to come
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_THAT(oldFake.calls, IsEmpty()) << "the old library was used after the window closed";
+  EXPECT_EQ(quitMessages, 1u);
 }
 
 // Real message boxes, found and answered from another thread the way a user would.

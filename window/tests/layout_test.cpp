@@ -35,25 +35,18 @@ using RealWindow = WindowTest;
 // Every caption, and the longest text each read-out normally shows, fits its control's client
 // area in the control's own font: nothing is clipped.
 void ExpectTextFits(HWND control, const std::wstring& text, int margin) {
-  HDC dc = GetDC(control);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  SIZE extent{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
+  const SIZE extent = TextExtent(control, text, nullptr);
   RECT client{};
   GetClientRect(control, &client);
   EXPECT_LE(extent.cx + margin, client.right) << text;
-  EXPECT_LE(metrics.tmHeight, client.bottom) << text;
+  EXPECT_LE(extent.cy, client.bottom) << text;
 }
 
 void ExpectAllTextFits(const MainWindow& window) {
   for (const ControlRow& row : kControls) {
     HWND control = window.Control(row.name);
     // Push buttons draw their caption inside a few pixels of edge and focus frame.
-    if (!row.caption.empty()) ExpectTextFits(control, std::wstring(row.caption), row.kind == ControlKind::PushButton ? 8 : 0);
+    if (!row.caption.empty()) ExpectTextFits(control, Wide(row.caption), row.kind == ControlKind::PushButton ? 8 : 0);
   }
   for (const wchar_t* text : {L"No device", L"New driver", L"Old driver"}) ExpectTextFits(window.Control("DriverType"), text, 0);
   for (const char* name : {"Rvid", "Rpid"}) ExpectTextFits(window.Control(name), L"EA61", 0);
@@ -112,7 +105,7 @@ TEST_F(RealWindow, ControlsInCreationOrderWithTheirKindCaptionBorderAndRectangle
     const bool button = row.kind == ControlKind::PushButton;
     EXPECT_EQ(ClassOf(child), button ? L"Button" : L"Static");
     // Form_Load has already run a probe, which wrote the driver type over its caption.
-    EXPECT_EQ(WindowText(child), row.name == "DriverType" ? L"No device" : row.caption);
+    EXPECT_EQ(WindowText(child), row.name == "DriverType" ? L"No device" : Wide(row.caption));
     EXPECT_EQ(RectInParent(child), ScaleToDpi(row.twips, window->Dpi()));
     const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
     const LONG_PTR exStyle = GetWindowLongPtrW(child, GWL_EXSTYLE);

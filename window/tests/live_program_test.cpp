@@ -1,6 +1,7 @@
 // tornak.exe itself, as a second process over the simulated libraries beside it: a change made
 // with tornak-sim and each button press show before the next tick (both announce the change),
-// and the next start of the program finds the bridge under the last identity written.
+// the next start of the program finds the bridge under the last identity written, and closing
+// the window under a box ends the program there.
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "convert/convert.hpp"
+#include "identity/presets.hpp"
 #include "sim/platform.hpp"
 #include "sim/state_store.hpp"
 #include "sim/tool/tool.hpp"
@@ -24,26 +27,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr DWORD kTickMs = 600;
 // Two ticks, and room for Wine on a busy machine.
-constexpr DWORD kTwoTicksMs = 2 * kTickMs + 500;
+constexpr DWORD kTwoTicksMs = 2 * kTimer1PeriodMs + 500;
 // Started right after a tick, a change shown within this came through its announcement: the next
 // tick is a period away, less the moment it takes to notice a tick.
 constexpr DWORD kBeforeTheNextTickMs = 500;
 constexpr DWORD kStartMs = 20000;
 constexpr DWORD kCloseMs = 10000;
-
-struct Preset {
-  const char* button;
-  std::uint16_t pid;
-  const wchar_t* pidText;
-};
-// In this order each press moves the bridge away from what the one before left.
-constexpr Preset kPresets[] = {
-    {"SetKavrenPID", 0x840E, L"840E"},
-    {"SetSilabsPID", 0xEA60, L"EA60"},
-    {"SetSilabsPIDxpress", 0xEA61, L"EA61"},
-};
 
 fs::path ProgramFolder() { return fs::path(tornak::ProgramFolder()).parent_path(); }
 
@@ -148,8 +138,10 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
   EXPECT_EQ(Field("Rvid"), L"10C4");
   EXPECT_EQ(Field("Rpid"), L"EA60");
 
-  for (const Preset& preset : kPresets) {
-    SCOPED_TRACE(preset.button);
+  // In the table's order each press moves the bridge away from what the one before left.
+  for (const IdentityPreset& preset : kIdentityPresets) {
+    SCOPED_TRACE(std::string(preset.button));
+    const std::wstring pidText = Wide(preset.pidText);
     // A tick never comes early, so a change shown sooner than a tick after the last one came
     // through its announcement. A busy machine can make the change itself take that long; one
     // of three tries must show both the tool's change and the press's before the next tick.
@@ -168,7 +160,7 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
       ASSERT_NO_FATAL_FAILURE(AfterATick());
       tick = GetTickCount();
       ASSERT_TRUE(Press(window, preset.button));
-      auto pressed = [&] { return Field("Rvid") == L"10C4" && Field("Rpid") == preset.pidText; };
+      auto pressed = [&] { return Field("Rvid") == L"10C4" && Field("Rpid") == pidText; };
       const bool pressInTime = PollUntil(tick + kBeforeTheNextTickMs, pressed);
       ASSERT_TRUE(pressInTime || PollUntil(GetTickCount() + kTwoTicksMs, pressed))
           << "the press never showed: the window shows " << ::testing::PrintToString(Field("Rvid")) << " / "
@@ -185,7 +177,7 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
     const sim::State state = State();
     ASSERT_EQ(state.bridges.size(), 1u);
     EXPECT_EQ(state.bridges[0].vid, 0x10C4);
-    EXPECT_EQ(state.bridges[0].pid, preset.pid);
+    EXPECT_EQ(Wide(HexText(state.bridges[0].pid)), pidText);
     EXPECT_FALSE(state.bridges[0].pendingVid) << "written but never put into effect by a reset";
     EXPECT_FALSE(state.bridges[0].pendingPid) << "written but never put into effect by a reset";
   }
@@ -193,11 +185,18 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
   CloseProgram();
 
   // The first probe runs before the window shows, so the identity is there at once.
-  const Preset& last = kPresets[std::size(kPresets) - 1];
+  const IdentityPreset& last = kIdentityPresets.back();
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Field("Rvid"), L"10C4");
-  EXPECT_EQ(Field("Rpid"), last.pidText);
+  EXPECT_EQ(Field("Rpid"), Wide(last.pidText));
+
+  // Closed under the warning about a second bridge, the program ends as it does from anywhere
+  // else, and the probe under the box goes no further: the old generation, which sees one of the
+  // two bridges, would open it.
+  Sim({"attach", "bridge2", "--seen", "both"});
+  ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return !Boxes().empty(); })) << "no warning about two bridges";
   CloseProgram();
+  EXPECT_EQ(State().opens[sim::Index(sim::Generation::Old)], 0u) << "the old generation was probed after the close";
 }
 
 }  // namespace

@@ -7,8 +7,10 @@ bool Pump(DWORD ms, const std::function<bool()>& done) {
   for (;;) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      // A window destroyed by an earlier test posts WM_QUIT; it is not this test's to act on.
-      if (message.message == WM_QUIT) continue;
+      if (message.message == WM_QUIT) {
+        ++quitMessages;
+        continue;
+      }
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
@@ -26,6 +28,17 @@ LayoutRect RectInParent(HWND child) {
   return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
+SIZE TextExtent(HWND control, const std::wstring& text, HGDIOBJ font) {
+  HDC dc = GetDC(control);
+  if (font == nullptr) font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
+  const HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return extent;
+}
+
 WindowTest::WindowTest() {
   newFake.numDevices = 0;
   oldFake.numDevices = 0;
@@ -40,13 +53,22 @@ void WindowTest::Open(MessageBoxFunction showBox) {
   if (!showBox) {
     showBox = [this](HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
       boxes.push_back({owner, text, caption, type, IsWindowVisible(owner) != FALSE});
-      maxBoxDepth = std::max(maxBoxDepth, ++boxDepth);
       Pump(holdMs);
-      --boxDepth;
       return IDOK;
     };
   }
-  window = std::make_unique<MainWindow>(libraries, showBox);
+  auto oneAtATime = [this, showBox](HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+    if (boxOpen) {
+      ADD_FAILURE() << "a box opened inside another box: " << text;
+      return IDOK;
+    }
+    boxOpen = true;
+    const int answer = showBox(owner, text, caption, type);
+    boxOpen = false;
+    return answer;
+  };
+  quitMessages = 0;
+  window = std::make_unique<MainWindow>(libraries, oneAtATime);
   ASSERT_TRUE(window->Open(SW_SHOWNORMAL));
 }
 

@@ -16,11 +16,17 @@
 namespace tornak::testing {
 
 // Dispatches the thread's messages, as the program's loop would, for about ms milliseconds or
-// until done() holds. Returns done() (true when there is none).
+// until done() holds. Returns done() (true when there is none). A WM_QUIT ends nothing here (a
+// window of an earlier test posts one as it goes); it is counted in quitMessages.
 bool Pump(DWORD ms, const std::function<bool()>& done = nullptr);
+inline std::size_t quitMessages = 0;
 
 // The position of a child window in its parent's client area.
 LayoutRect RectInParent(HWND child);
+
+// The size of one line of text in a control's DC, in the given font or, for nullptr, the
+// control's own.
+SIZE TextExtent(HWND control, const std::wstring& text, HGDIOBJ font);
 
 // One generation as the window sees it: passes every call on to target, which a test may switch
 // (a missing library, then a fake bridge), and notes what the probe hands over.
@@ -59,7 +65,9 @@ struct RecordedBox {
 };
 
 // A window over two fake generations whose message boxes are recorded instead of shown. A
-// recorded box can stay "open" for holdMs, dispatching messages as a real one does.
+// recorded box can stay "open" for holdMs, dispatching messages as a real one does. Whatever
+// shows the boxes, one opened while another is open fails the test at once: it would open the
+// next one inside it in turn, until the test's time ran out.
 class WindowTest : public ::testing::Test {
  protected:
   WindowTest();
@@ -79,8 +87,7 @@ class WindowTest : public ::testing::Test {
   VendorLibraries libraries{newLib, oldLib};
   std::vector<RecordedBox> boxes;
   DWORD holdMs = 0;
-  int boxDepth = 0;
-  int maxBoxDepth = 0;
+  bool boxOpen = false;
   std::unique_ptr<MainWindow> window;
 };
 
