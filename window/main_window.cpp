@@ -92,11 +92,12 @@ HWND MainWindow::Control(std::string_view name) const {
 void MainWindow::SetFieldText(DisplayField field, const Text& text) {
   if (hwnd_ == nullptr) return;
   HWND control = GetDlgItem(hwnd_, ControlId(field));
-  // Every tick sets every read-out, nearly always to what it shows already; measuring the text
-  // for the tooltip each time would cost more than the probe.
-  const bool changed = WindowText(control) != Wide(text);
+  // Every tick sets every read-out, nearly always to what it shows already. Setting a text again,
+  // even the same one, makes the control repaint itself: under Wine most of the window's polling
+  // cost (bench/README.md). Measuring the text for the tooltip would cost more than the probe.
+  if (WindowText(control) == Wide(text)) return;
   SetWindowTextW(control, Wide(text));
-  if (changed) tooltips_.Update(control);
+  tooltips_.Update(control);
 }
 
 void MainWindow::ShowWarning(const Text& text) { ShowBox(text, nullptr); }
