@@ -1,9 +1,10 @@
 // The baseline of the start-up, CPU and memory figures: an empty window, painted by the system
 // and nothing else, with tornak.exe's icon and manifest and its build flags.
 //
-// Built twice more for bench/run.sh --profile, each adding one part of what tornak.exe does
-// before its window shows: BARE_WINDOW_COMMON_CONTROLS loads Common Controls 6 as tornak.exe
-// does, BARE_WINDOW_CONTROLS also creates tornak.exe's twelve controls with its dialog font.
+// Built three times more, each adding one part of what tornak.exe does before its window shows:
+// BARE_WINDOW_COMMON_CONTROLS loads Common Controls 6 as tornak.exe does, BARE_WINDOW_CONTROLS
+// also creates tornak.exe's twelve controls with its dialog font, and
+// BARE_WINDOW_DEVICE_NOTIFICATION also asks for the USB device notifications tornak.exe asks for.
 
 #include <windows.h>
 
@@ -16,10 +17,18 @@
 #include "window/layout.hpp"
 #include "window/window_text.hpp"
 #endif
+#if BARE_WINDOW_DEVICE_NOTIFICATION
+#include "window/device_change.hpp"
+#endif
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"tornakbare";
+
+#if BARE_WINDOW_DEVICE_NOTIFICATION
+// Kept for the window's lifetime, as tornak.exe keeps its own.
+tornak::UniqueDeviceNotification deviceNotification;
+#endif
 
 #if BARE_WINDOW_CONTROLS
 // As MainWindow creates them, at 96 DPI; their contents and events are left out.
@@ -48,6 +57,9 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 #if BARE_WINDOW_CONTROLS
     case WM_CREATE:
       CreateControls(window);
+#if BARE_WINDOW_DEVICE_NOTIFICATION
+      deviceNotification = tornak::RegisterForUsbDeviceInterfaces(window);
+#endif
       return 0;
 #endif
     case WM_DESTROY:

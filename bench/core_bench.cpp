@@ -1,6 +1,7 @@
 // The program's own work per tick and per button press, natively: against an in-memory fake,
-// and through the real loader and the simulated libraries. Prints its rows of the benchmark
-// table on stdout and Google Benchmark's own report on stderr.
+// and through the real loader and the simulated libraries, those of the state file and those
+// that hold their bridge in memory. Prints its rows of the benchmark table on stdout and Google
+// Benchmark's own report on stderr.
 
 #include <benchmark/benchmark.h>
 
@@ -12,12 +13,12 @@
 
 #include "bench/discarding_display.hpp"
 #include "bench/lean_cp210x.hpp"
+#include "bench/library_pairs.hpp"
 #include "bench/table.hpp"
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
 #include "sim/state_store.hpp"
 #include "sim/testing/test_support.hpp"
-#include "vendor/loaded_cp210x.hpp"
 
 namespace tornak::bench {
 namespace {
@@ -41,18 +42,6 @@ Cp210x& Opaque(LeanCp210x& fake) {
   benchmark::DoNotOptimize(library);
   return *library;
 }
-
-struct FakePair {
-  LeanCp210x newGeneration;
-  LeanCp210x oldGeneration;
-  VendorLibraries libraries{newGeneration, oldGeneration};
-};
-
-struct SimulatedPair {
-  LoadedCp210x newGeneration{LibraryGeneration::New};
-  LoadedCp210x oldGeneration{LibraryGeneration::Old};
-  VendorLibraries libraries{newGeneration, oldGeneration};
-};
 
 void RefreshFake(benchmark::State& run, std::uint32_t devices) {
   FakePair fake;
@@ -119,18 +108,19 @@ void ApplyCallsOnly(benchmark::State& run) {
   benchmark::DoNotOptimize(fake.pendingPid);
 }
 
-void RefreshSimulated(benchmark::State& run, bool bridgeAttached) {
+void RefreshSimulated(benchmark::State& run, bool bridgeAttached, bool inMemory = false) {
   SaveBridges(bridgeAttached ? std::vector{sim::DefaultBridge("bridge1")} : std::vector<sim::Bridge>{});
-  SimulatedPair libraries;
+  SimulatedPair libraries(inMemory);
   BridgeState state;
   state.DeviceHandle = -1;
   DiscardingDisplay display;
   for (auto _ : run) RefreshDeviceInfo(state, libraries.libraries, display);
+  if (bridgeAttached && !state.NewDriverActive) run.SkipWithError("the tick found no bridge");
 }
 
-void ApplySimulated(benchmark::State& run) {
+void ApplySimulated(benchmark::State& run, bool inMemory = false) {
   SaveBridges({sim::DefaultBridge("bridge1")});
-  SimulatedPair libraries;
+  SimulatedPair libraries(inMemory);
   BridgeState state;
   state.NewDriverActive = true;
   for (auto _ : run) ApplyIdentityPreset(Text(kIdentityPresets[1].pidText), state, libraries.libraries);
@@ -162,7 +152,10 @@ void Register() {
   add("apply/fake-calls", ApplyCallsOnly);
   add("refresh/sim", [](benchmark::State& run) { RefreshSimulated(run, true); });
   add("refresh/sim-none", [](benchmark::State& run) { RefreshSimulated(run, false); });
-  add("apply/sim", ApplySimulated);
+  add("apply/sim", [](benchmark::State& run) { ApplySimulated(run); });
+  // The libraries in memory are seeded with the one bridge the state file holds here.
+  add("refresh/memory", [](benchmark::State& run) { RefreshSimulated(run, true, true); });
+  add("apply/memory", [](benchmark::State& run) { ApplySimulated(run, true); });
   add("query/sim", QuerySimulated);
   add("query/read-and-parse", ReadAndParse);
 }
@@ -210,6 +203,10 @@ constexpr Comparison kComparisons[] = {
     {"RefreshDeviceInfo, loader + simulated libraries, no bridge", "refresh/sim-none", "refresh/fake-none",
      "the same tick against the in-memory fake"},
     {"ApplyIdentityPreset, loader + simulated libraries", "apply/sim", "apply/fake",
+     "the same press against the in-memory fake"},
+    {"RefreshDeviceInfo, loader + simulated libraries holding the bridge in memory, one bridge", "refresh/memory",
+     "refresh/fake", "the same tick against the in-memory fake"},
+    {"ApplyIdentityPreset, loader + simulated libraries holding the bridge in memory", "apply/memory", "apply/fake",
      "the same press against the in-memory fake"},
     {"One query of a simulated library, state file unchanged", "query/sim", "query/read-and-parse",
      "reading and parsing the state file once"},

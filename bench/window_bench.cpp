@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
-#include <memory>
+#include <optional>
 #include <random>
 #include <string_view>
 #include <stdexcept>
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench/discarding_display.hpp"
-#include "bench/lean_cp210x.hpp"
+#include "bench/library_pairs.hpp"
 #include "bench/measured_process.hpp"
 #include "bench/table.hpp"
 #include "sim/platform.hpp"
@@ -24,9 +24,9 @@
 #include "identity/presets.hpp"
 #include "identity/probe.hpp"
 #include "sim/state_store.hpp"
+#include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
-#include "vendor/loaded_cp210x.hpp"
 #include "window/testing/program_window.hpp"
 
 namespace tornak::bench {
@@ -43,6 +43,8 @@ struct Options {
   bool header = true;
   bool profile = false;
   bool latencyOnly = false;
+  bool pollingOnly = false;
+  int awayMs = 0;  // the run command's bridge's time away after a reset; 0: not known
 };
 
 Options ParseOptions(int argc, wchar_t** argv) {
@@ -59,10 +61,12 @@ Options ParseOptions(int argc, wchar_t** argv) {
     else if (name == L"--rows-only") options.header = false;
     else if (name == L"--profile") options.profile = true;
     else if (name == L"--latency-only") options.latencyOnly = true;
+    else if (name == L"--polling-only") options.pollingOnly = true;
+    else if (name == L"--away-ms") options.awayMs = value();
     else
       throw std::runtime_error(
           "usage: tornak_window_bench [--runs N] [--poll-seconds S] [--trials T] [--rows-only] [--profile] "
-          "[--latency-only]");
+          "[--latency-only] [--polling-only] [--away-ms MS]");
   }
   return options;
 }
@@ -142,17 +146,20 @@ double TickNanoseconds(const VendorLibraries& libraries, double minimumCpuSecond
 }
 
 // The tick of the program in this process, under Wine, as the native rows time it natively:
-// what one poll costs tornak.exe through the simulated libraries.
+// what one poll costs tornak.exe through the simulated libraries, those of the state file and
+// those that hold their bridge in memory.
 void MeasureTick() {
-  LeanCp210x fakeNew;
-  LeanCp210x fakeOld;
-  const double fake = TickNanoseconds(VendorLibraries(fakeNew, fakeOld), 0.5);
-  LoadedCp210x loadedNew(LibraryGeneration::New);
-  LoadedCp210x loadedOld(LibraryGeneration::Old);
-  const double simulated = TickNanoseconds(VendorLibraries(loadedNew, loadedOld), 1.0);
+  FakePair fake;
+  const double lean = TickNanoseconds(fake.libraries, 0.5);
+  SimulatedPair inMemory(true);
+  const double memory = TickNanoseconds(inMemory.libraries, 0.5);
+  SimulatedPair simulated;
+  const double file = TickNanoseconds(simulated.libraries, 1.0);
+  const std::string baseline = Microseconds(lean) + ", the same tick against the in-memory fake";
   PrintRow(std::cout, {"RefreshDeviceInfo under Wine, loader + simulated libraries, one bridge (CPU per tick)",
-                       Microseconds(simulated), Microseconds(fake) + ", the same tick against the in-memory fake",
-                       Ratio(simulated, fake), ""});
+                       Microseconds(file), baseline, Ratio(file, lean), ""});
+  PrintRow(std::cout, {"RefreshDeviceInfo under Wine, loader + simulated libraries holding the bridge in memory",
+                       Microseconds(memory), baseline, Ratio(memory, lean), ""});
 }
 
 // Start-up, in alternation so that a slow spell of the shared machine hits every program alike.
@@ -193,60 +200,114 @@ void MeasureStartup(const Options& options, const std::wstring& tornak, const st
                        Milliseconds(b) + ", bare window without controls", Ratio(t, b), ""});
 }
 
-// Both programs run side by side for the same span, tornak.exe polling one attached bridge.
-// Then the bare window alone for as long again, for what the wineserver spends without
-// tornak.exe: under Wine the system's side of tornak.exe's file and timer calls runs there,
-// not in tornak.exe.
+// What one span of polling cost each program measured side by side, and the wineserver.
+struct PollingSpan {
+  double seconds = 0;
+  std::vector<double> cpuSeconds;  // per program, in the order given
+  std::vector<std::size_t> privateBytes;
+  std::optional<double> serverSeconds;
+};
+
+// Polling is what a program does once started: a span begins this long after tornak.exe was
+// started, when its first ticks and the rest of its start-up are over.
+constexpr DWORD kSettleMs = 3000;
+
+PollingSpan Poll(const std::vector<const MeasuredProcess*>& programs, DWORD milliseconds) {
+  std::vector<double> cpuStart;
+  for (const MeasuredProcess* program : programs) cpuStart.push_back(program->CpuSeconds());
+  const auto serverStart = WineServerCpuSeconds();
+  const double start = Now();
+  Sleep(milliseconds);
+  const auto serverEnd = WineServerCpuSeconds();
+  PollingSpan span;
+  span.seconds = Now() - start;
+  for (std::size_t i = 0; i < programs.size(); ++i) {
+    span.cpuSeconds.push_back(programs[i]->CpuSeconds() - cpuStart[i]);
+    span.privateBytes.push_back(programs[i]->PrivateBytes());
+  }
+  if (serverStart && serverEnd) span.serverSeconds = *serverEnd - *serverStart;
+  return span;
+}
+
+std::string CpuShare(double cpuSeconds, double spanSeconds) {
+  return Percent(100 * cpuSeconds / spanSeconds) + " (" + Milliseconds(cpuSeconds * 1000) + ")";
+}
+
+// tornak.exe polls one attached bridge for a span, beside the bare windows: first on the simulated
+// libraries that hold the bridge in memory, as a vendor library talking to a real bridge answers,
+// which is tornak.exe's own cost; then on those of the state file, as a reference. Then the bare
+// windows alone for as long again, for what the wineserver spends without tornak.exe: under Wine
+// the system's side of tornak.exe's file and timer calls runs there, not in tornak.exe.
 void MeasurePolling(const Options& options, const std::string& statePath, const std::wstring& tornak,
                     const std::wstring& bare) {
-  auto tornakProcess = std::make_unique<MeasuredProcess>(tornak, kWindowClassName);
-  MeasuredProcess bareProcess(bare, kBareClass);
+  const MeasuredProcess bareProcess(bare, kBareClass);
+  const MeasuredProcess notifiedProcess(ProgramFolder() + L"bare_window_notified.exe", kBareClass);
   const DWORD span = static_cast<DWORD>(options.pollSeconds) * 1000;
-  const double tornakStart = tornakProcess->CpuSeconds();
-  const double bareStart = bareProcess.CpuSeconds();
-  const auto serverStart = WineServerCpuSeconds();
-  const std::uint64_t opensStart = NewGenerationOpens(statePath);
-  const double start = Now();
-  Sleep(span);
-  const double tornakCpu = tornakProcess->CpuSeconds() - tornakStart;
-  const double bareCpu = bareProcess.CpuSeconds() - bareStart;
-  const auto serverBoth = WineServerCpuSeconds();
-  const double elapsed = Now() - start;
-  const std::uint64_t ticks = NewGenerationOpens(statePath) - opensStart;
-  const std::size_t tornakPrivate = tornakProcess->PrivateBytes();
-  const std::size_t barePrivate = bareProcess.PrivateBytes();
-  if (RvidText(tornakProcess->Window()) != kAttachedVid) throw std::runtime_error("tornak.exe lost the bridge while polling");
+  const std::string polling = "CPU time in " + std::to_string(options.pollSeconds) + " s of polling one bridge";
+  const auto requireBridge = [](const MeasuredProcess& process, const char* failure) {
+    if (RvidText(process.Window()) != kAttachedVid) throw std::runtime_error(failure);
+  };
 
-  const double tornakPercent = 100 * tornakCpu / elapsed;
-  const double barePercent = 100 * bareCpu / elapsed;
-  PrintRow(std::cout,
-           {"CPU time in " + std::to_string(options.pollSeconds) + " s of polling one bridge (" + std::to_string(ticks) +
-                " ticks), share of one core",
-            Percent(tornakPercent) + " (" + Milliseconds(tornakCpu * 1000) + ")",
-            Percent(barePercent) + " (" + Milliseconds(bareCpu * 1000) + "), bare window", Ratio(tornakCpu, bareCpu),
-            Verdict("under 0.5 % of one core", tornakPercent < 0.5)});
-  PrintRow(std::cout, {"Private memory after the polling", Kibibytes(static_cast<double>(tornakPrivate)),
-                       Kibibytes(static_cast<double>(barePrivate)) + ", bare window",
-                       Ratio(static_cast<double>(tornakPrivate), static_cast<double>(barePrivate)),
-                       Verdict("within 1.5x the bare window", tornakPrivate <= 1.5 * static_cast<double>(barePrivate))});
+  PollingSpan memory;
+  {
+    const MeasuredProcess process((InMemoryFolder() / L"tornak.exe").wstring(), kWindowClassName);
+    requireBridge(process, "tornak.exe shows no bridge held in memory");
+    Sleep(kSettleMs);
+    memory = Poll({&process, &bareProcess, &notifiedProcess}, span);
+    requireBridge(process, "tornak.exe lost the bridge held in memory");
+  }
+  PollingSpan file;
+  std::uint64_t ticks = 0;
+  {
+    const MeasuredProcess process(tornak, kWindowClassName);
+    Sleep(kSettleMs);
+    const std::uint64_t opensStart = NewGenerationOpens(statePath);
+    file = Poll({&process, &bareProcess, &notifiedProcess}, span);
+    ticks = NewGenerationOpens(statePath) - opensStart;
+    requireBridge(process, "tornak.exe lost the bridge while polling");
+  }
+  const PollingSpan alone = Poll({&bareProcess, &notifiedProcess}, span);
 
-  tornakProcess.reset();
-  const auto serverAloneStart = WineServerCpuSeconds();
-  const double aloneStart = Now();
-  Sleep(span);
-  const auto serverAlone = WineServerCpuSeconds();
-  const double aloneElapsed = Now() - aloneStart;
-  if (!serverStart || !serverBoth || !serverAloneStart || !serverAlone) {
+  const double memoryPercent = 100 * memory.cpuSeconds[0] / memory.seconds;
+  PrintRow(std::cout, {polling + " held in memory by the simulated libraries, share of one core",
+                       CpuShare(memory.cpuSeconds[0], memory.seconds),
+                       CpuShare(memory.cpuSeconds[1], memory.seconds) + ", bare window",
+                       Ratio(memory.cpuSeconds[0], memory.cpuSeconds[1]),
+                       Verdict("under 0.1 % of one core", memoryPercent < 0.1)});
+  PrintRow(std::cout, {polling + " through the simulated libraries' state file (" + std::to_string(ticks) +
+                           " ticks), share of one core (reference)",
+                       CpuShare(file.cpuSeconds[0], file.seconds),
+                       CpuShare(file.cpuSeconds[1], file.seconds) + ", bare window",
+                       Ratio(file.cpuSeconds[0], file.cpuSeconds[1]), ""});
+
+  const auto tornakBytes = static_cast<double>(memory.privateBytes[0]);
+  const auto bareBytes = static_cast<double>(memory.privateBytes[1]);
+  const auto notifiedBytes = static_cast<double>(memory.privateBytes[2]);
+  PrintRow(std::cout, {"Private memory after the polling (bridge held in memory)", Kibibytes(tornakBytes),
+                       Kibibytes(notifiedBytes) +
+                           ", bare window with tornak.exe's 12 controls, Common Controls 6, dialog font and "
+                           "device notification",
+                       Ratio(tornakBytes, notifiedBytes),
+                       Verdict("within 1.2x that window", tornakBytes <= 1.2 * notifiedBytes)});
+  PrintRow(std::cout, {"Private memory, the same, against the empty window (reference)", Kibibytes(tornakBytes),
+                       Kibibytes(bareBytes) + ", bare window without controls", Ratio(tornakBytes, bareBytes), ""});
+  std::cerr << "private memory after polling through the state file: tornak.exe "
+            << Kibibytes(static_cast<double>(file.privateBytes[0]))
+            << ", bare window with the controls and notification "
+            << Kibibytes(static_cast<double>(file.privateBytes[2])) << "\n";
+
+  if (!memory.serverSeconds || !file.serverSeconds || !alone.serverSeconds) {
     std::cerr << "wineserver: not found in Z:\\proc, so its CPU time is not measured\n";
     return;
   }
-  const double withTornak = *serverBoth - *serverStart;
-  const double withoutTornak = *serverAlone - *serverAloneStart;
-  PrintRow(std::cout, {"wineserver CPU in the same span, serving both programs (not in the row above)",
-                       Percent(100 * withTornak / elapsed) + " (" + Milliseconds(withTornak * 1000) + ")",
-                       Percent(100 * withoutTornak / aloneElapsed) + " (" + Milliseconds(withoutTornak * 1000) +
-                           "), then the bare window alone for as long",
-                       Ratio(withTornak, withoutTornak), ""});
+  const std::string withoutTornak = CpuShare(*alone.serverSeconds, alone.seconds) + ", then the bare windows alone";
+  PrintRow(std::cout, {"wineserver CPU in the span with the bridge in memory, serving every program (not in the "
+                       "rows above)",
+                       CpuShare(*memory.serverSeconds, memory.seconds), withoutTornak,
+                       Ratio(*memory.serverSeconds, *alone.serverSeconds), ""});
+  PrintRow(std::cout, {"wineserver CPU in the span through the state file, serving every program",
+                       CpuShare(*file.serverSeconds, file.seconds), withoutTornak,
+                       Ratio(*file.serverSeconds, *alone.serverSeconds), ""});
 }
 
 // Waits until the read-out shows `wanted`; milliseconds from `since`, or a throw after 5 s.
@@ -343,8 +404,39 @@ std::vector<double> PressLatencies(const Options& options, HWND window, const ch
   return latencies;
 }
 
+// Runs the staged tornak-sim.exe, its output to this program's stderr (stdout carries the
+// table); its exit code.
+DWORD RunSimTool(const std::wstring& arguments) {
+  const std::wstring program = ProgramFolder() + L"tornak-sim.exe";
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdError = startup.hStdOutput;
+  PROCESS_INFORMATION info{};
+  const BOOL inheritHandles = TRUE;  // the standard handles above
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, inheritHandles, 0, nullptr, nullptr,
+                      &startup, &info))
+    throw std::runtime_error("cannot start tornak-sim.exe: error " + std::to_string(GetLastError()));
+  const UniqueKernelHandle process(info.hProcess);
+  const UniqueKernelHandle thread(info.hThread);
+  if (WaitForSingleObject(process.Get(), 30'000) != WAIT_OBJECT_0)
+    throw std::runtime_error("tornak-sim.exe did not finish within 30 s");
+  DWORD code = 1;
+  GetExitCodeProcess(process.Get(), &code);
+  return code;
+}
+
+// tornak-sim's option for a bridge's time away after a reset; bench/run.sh reads the run
+// command's value from its use in scripts/run.sh.
+constexpr wchar_t kAwayOption[] = L"--reenumeration-ms";
+
 // The same presses once with the simulated libraries' reset announcing the bridge's return, and
-// once with them quiet, as a window that has only its timer would see them.
+// once with them quiet, as a window that has only its timer would see them; both with the bridge
+// back at once. Then the announced presses again with the bridge away after each reset for as
+// long as the run command's is, as a real bridge is while it enumerates again.
 void MeasurePressLatency(const Options& options, const std::string& statePath, const std::wstring& tornak) {
   SetBridgeAttached(statePath, true);
   const std::wstring quiet = Utf8ToWide(sim::platform::kQuietVariable);
@@ -358,10 +450,26 @@ void MeasurePressLatency(const Options& options, const std::string& statePath, c
   MeasuredProcess process(tornak, kWindowClassName);
   const std::vector<double> announced = PressLatencies(options, process.Window(), "announced");
   const double p95 = Percentile(announced, 0.95);
-  PrintRow(std::cout, {"Press-to-new-identity latency (click until Rpid shows the new PID), " +
-                           std::to_string(options.trials) + " trials: p50 / p95 / max",
+  const std::string trials = std::to_string(options.trials) + " trials: p50 / p95 / max";
+  PrintRow(std::cout, {"Press-to-new-identity latency (click until Rpid shows the new PID), bridge back at once, " +
+                           trials,
                        Spread(announced), Spread(timer) + ", the reset not announced (the timer alone)",
                        Ratio(p95, Percentile(timer, 0.95)), Verdict("p95 under 150 ms", p95 < 150)});
+
+  const std::string away = "Press-to-new-identity latency, bridge away " +
+                           (options.awayMs > 0 ? std::to_string(options.awayMs) + " ms" : std::string("a while")) +
+                           " after each reset (the run command's bridge), " + trials;
+  const std::string instant = Spread(announced) + ", the same presses with the bridge back at once";
+  if (options.awayMs <= 0) {
+    PrintRow(std::cout, {away, "not measured: the run command sets no time away", instant, "", ""});
+    return;
+  }
+  if (RunSimTool(std::wstring(L"set bridge1 ") + kAwayOption + L" " + std::to_wstring(options.awayMs)) != 0) {
+    PrintRow(std::cout, {away, "not measured: tornak-sim refused " + WideToUtf8(kAwayOption), instant, "", ""});
+    return;
+  }
+  const std::vector<double> late = PressLatencies(options, process.Window(), "bridge away after the reset");
+  PrintRow(std::cout, {away, Spread(late), instant, Ratio(Percentile(late, 0.95), p95), ""});
 }
 
 // The steps from the bare window to tornak.exe, each measured like the two programs above:
@@ -379,6 +487,7 @@ void MeasureProfile(const Options& options, const std::string& statePath) {
       {"bare window", L"bare_window.exe", kBareClass, false, {}},
       {"+ Common Controls 6 loaded, as tornak.exe does", L"bare_window_common_controls.exe", kBareClass, false, {}},
       {"+ tornak.exe's 12 controls and dialog font", L"bare_window_controls.exe", kBareClass, false, {}},
+      {"+ the USB device notification tornak.exe asks for", L"bare_window_notified.exe", kBareClass, false, {}},
       {"tornak.exe, no bridge: both simulated libraries loaded, counted", L"tornak.exe", kWindowClassName, false, {}},
       {"tornak.exe, one bridge: opened, read and closed once", L"tornak.exe", kWindowClassName, true, {}},
   };
@@ -427,6 +536,10 @@ int wmain(int argc, wchar_t** argv) {
       return 0;
     }
     SetBridgeAttached(statePath, true);
+    if (options.pollingOnly) {
+      MeasurePolling(options, statePath, tornak, bare);
+      return 0;
+    }
     MeasureTick();
     MeasureStartup(options, tornak, bare);
     MeasurePolling(options, statePath, tornak, bare);

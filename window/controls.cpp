@@ -88,11 +88,12 @@ HWND Controls::Control(std::string_view name) const {
 
 void Controls::SetText(DisplayField field, const std::wstring& text) const {
   HWND control = GetDlgItem(window_, ControlId(field));
-  // Every tick sets every read-out, nearly always to what it shows already; measuring the text
-  // for the tooltip each time would cost more than the probe.
-  const bool changed = WindowText(control) != text;
+  // Every tick sets every read-out, nearly always to what it shows already. Setting a text again,
+  // even the same one, makes the control repaint itself: under Wine most of the window's polling
+  // cost (bench/README.md). Measuring the text for the tooltip would cost more than the probe.
+  if (WindowText(control) == text) return;
   SetWindowTextW(control, text.c_str());
-  if (changed) UpdateTooltip(control);
+  UpdateTooltip(control);
 }
 
 void Controls::UpdateTooltip(HWND control) const {

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "bench/lean_cp210x.hpp"
+#include "system/program_folder.hpp"
+#include "vendor/loaded_cp210x.hpp"
+#ifdef _WIN32
+#include "system/windows_text.hpp"
+#endif
+
+namespace tornak::bench {
+
+// Where the simulated libraries built with their state in memory are: a folder of their own
+// beside the benchmark's programs, since their files have the vendor's names too.
+inline std::filesystem::path InMemoryFolder() { return std::filesystem::path(ProgramFolder()) / "memory"; }
+
+// The two library generations as the benchmark hands them to the program's routines.
+struct FakePair {
+  LeanCp210x newGeneration;
+  LeanCp210x oldGeneration;
+  VendorLibraries libraries{newGeneration, oldGeneration};
+};
+
+// The simulated libraries through the program's own loader: those that keep their bridge in the
+// state file (found beside the program, as the vendor's are), or those that keep it in memory.
+struct SimulatedPair {
+  explicit SimulatedPair(bool inMemory = false)
+      : newGeneration(File(LibraryGeneration::New, inMemory)), oldGeneration(File(LibraryGeneration::Old, inMemory)) {}
+
+  LoadedCp210x newGeneration;
+  LoadedCp210x oldGeneration;
+  VendorLibraries libraries{newGeneration, oldGeneration};
+
+ private:
+  static std::string File(LibraryGeneration generation, bool inMemory) {
+    if (!inMemory) return LibraryFileName(generation);
+    const std::filesystem::path file = InMemoryFolder() / LibraryFileName(generation);
+#ifdef _WIN32
+    return WideToUtf8(file.native());
+#else
+    return file.native();
+#endif
+  }
+};
+
+}  // namespace tornak::bench
