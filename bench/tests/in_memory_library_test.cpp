@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/library_pairs.hpp"
+#include "identity/presets.hpp"
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
 #include "identity/testing/recording_display.hpp"
@@ -83,7 +84,7 @@ TEST_F(InMemoryLibraries, AnswerATickAsTheStateFileDoesAndKeepAPressWithoutTheFi
 
   BridgeState pressed;
   pressed.NewDriverActive = true;
-  ApplyIdentityPreset(kKavrenPidText, pressed, inMemory.libraries);
+  ApplyIdentityPreset(Text(kIdentityPresets[0].pidText), pressed, inMemory.libraries);  // 840E
   EXPECT_EQ(Tick(inMemory.libraries)[DisplayField::Rpid], u"840E");
   EXPECT_EQ(sim::platform::ReadFileBytes(file.Path()), fileBefore) << "the libraries in memory wrote the state file";
   EXPECT_EQ(Tick(onFile.libraries)[DisplayField::Rpid], u"EA60");
