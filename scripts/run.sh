@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts tornak under Wine on the simulated bridge.
 #
-# Attaches one simulated bridge (seen by the new library generation) unless the state file
-# already has bridges. With a display (DISPLAY set) the window opens there; without one it runs
+# Attaches one simulated bridge (seen by the new library generation, and away for 300 ms after
+# each reset, as a real one is while it enumerates again) unless the state file already has
+# bridges. With a display (DISPLAY set) the window opens there; without one it runs
 # on a virtual display and a screenshot of the window is written to build/screenshot.png.
 # Runs until the window is closed or Ctrl-C.
 #
@@ -55,7 +56,7 @@ sim() {
 
 sim show
 if grep -q "none attached" "$sim_output"; then
-  sim attach
+  sim attach --reenumeration-ms 300
   echo "Attached simulated bridge $(tr -d '\r' <"$sim_output")."
 else
   echo "Using the bridges already in $TORNAK_SIM_STATE."

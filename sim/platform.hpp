@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -50,6 +51,9 @@ void SleepMilliseconds(int milliseconds);
 // next poll. Waits on no window. Nothing on POSIX, which has no such windows to tell, nor while
 // kQuietVariable is set (to compare with a window that has only its timer to go by).
 void AnnounceDeviceChange() noexcept;
+// The same `milliseconds` from now, from a thread of its own that keeps this module loaded until
+// it has spoken: the caller may unload the library in the meantime.
+void AnnounceDeviceChangeLater(std::uint32_t milliseconds) noexcept;
 inline constexpr char kQuietVariable[] = "TORNAK_SIM_QUIET";
 
 }  // namespace platform

@@ -96,4 +96,6 @@ void SleepMilliseconds(int milliseconds) { std::this_thread::sleep_for(std::chro
 
 void AnnounceDeviceChange() noexcept {}
 
+void AnnounceDeviceChangeLater(std::uint32_t) noexcept {}
+
 }  // namespace tornak::sim::platform

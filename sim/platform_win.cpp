@@ -20,6 +20,20 @@ bool IsPassing(DWORD error) {
 constexpr int kPassingRetries = 100;
 constexpr int kRetryPauseMilliseconds = 10;
 
+// The module this code is linked into; `flags` as for GetModuleHandleExW.
+HMODULE ThisModule(DWORD flags) {
+  static const char anchor = 0;
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags, reinterpret_cast<LPCWSTR>(&anchor), &module);
+  return module;
+}
+
+DWORD WINAPI AnnounceAfter(void* milliseconds) {
+  Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(milliseconds)));
+  AnnounceDeviceChange();
+  FreeLibraryAndExitThread(ThisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT), 0);
+}
+
 }  // namespace
 
 const bool kWindows = true;
@@ -134,6 +148,16 @@ void AnnounceDeviceChange() noexcept {
   // program's own button press does not re-enter that program's window procedure. The message
   // carries no pointer, so it may travel posted.
   PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+}
+
+void AnnounceDeviceChangeLater(std::uint32_t milliseconds) noexcept {
+  // A reference of the thread's own to the module this code is in: the program may free the
+  // library before the thread is done, and the thread lets go of it as its very last step.
+  HMODULE self = ThisModule(0);
+  if (self == nullptr) return;
+  const UniqueKernelHandle thread(
+      CreateThread(nullptr, 0, AnnounceAfter, reinterpret_cast<void*>(std::uintptr_t{milliseconds}), 0, nullptr));
+  if (!thread) FreeLibrary(self);
 }
 
 }  // namespace tornak::sim::platform

@@ -1,6 +1,7 @@
 #include "sim/state.hpp"
 
 #include <algorithm>
+#include <chrono>
 
 #include "convert/hex_digits.hpp"
 
@@ -15,9 +16,10 @@ auto* FindBridgeIn(Self& state, std::string_view name) {
 }
 
 template <typename Self>
-auto VisibleBridgeIn(Self& state, Generation generation, std::uint32_t index) -> decltype(&state.bridges.front()) {
+auto VisibleBridgeIn(Self& state, Generation generation, std::uint32_t index, std::int64_t now)
+    -> decltype(&state.bridges.front()) {
   for (auto& bridge : state.bridges) {
-    if (!bridge.SeenBy(generation)) continue;
+    if (!bridge.SeenBy(generation, now)) continue;
     if (index == 0) return &bridge;
     --index;
   }
@@ -36,7 +38,8 @@ constexpr std::array<std::string_view, kListStringCount> kListStringNames = {"li
 
 }  // namespace
 
-bool Bridge::SeenBy(Generation generation) const noexcept {
+bool Bridge::SeenBy(Generation generation, std::int64_t now) const noexcept {
+  if (awayUntil > now) return false;
   if (seenBy == Visibility::Both) return true;
   return (seenBy == Visibility::New) == (generation == Generation::New);
 }
@@ -44,16 +47,17 @@ bool Bridge::SeenBy(Generation generation) const noexcept {
 Bridge* State::FindBridge(std::string_view name) { return FindBridgeIn(*this, name); }
 const Bridge* State::FindBridge(std::string_view name) const { return FindBridgeIn(*this, name); }
 
-Bridge* State::VisibleBridge(Generation generation, std::uint32_t index) {
-  return VisibleBridgeIn(*this, generation, index);
+Bridge* State::VisibleBridge(Generation generation, std::uint32_t index, std::int64_t now) {
+  return VisibleBridgeIn(*this, generation, index, now);
 }
-const Bridge* State::VisibleBridge(Generation generation, std::uint32_t index) const {
-  return VisibleBridgeIn(*this, generation, index);
+const Bridge* State::VisibleBridge(Generation generation, std::uint32_t index, std::int64_t now) const {
+  return VisibleBridgeIn(*this, generation, index, now);
 }
 
-std::uint32_t State::VisibleCount(Generation generation) const {
-  return static_cast<std::uint32_t>(
-      std::count_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) { return bridge.SeenBy(generation); }));
+std::uint32_t State::VisibleCount(Generation generation, std::int64_t now) const {
+  return static_cast<std::uint32_t>(std::count_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) {
+    return bridge.SeenBy(generation, now);
+  }));
 }
 
 OpenHandle* State::FindHandle(std::uint64_t value) { return FindHandleIn(*this, value); }
@@ -122,11 +126,24 @@ Bridge DefaultBridge(std::string name, std::string serial) {
   return bridge;
 }
 
+std::int64_t NowMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
 std::array<std::string, kListStringCount> SystemListStrings(const Bridge& bridge) {
   return {bridge.serial, bridge.product,
           "\\\\?\\usb#vid_" + HexDigits(bridge.vid, 4, HexCase::Lower) + "&pid_" +
               HexDigits(bridge.pid, 4, HexCase::Lower) + "#" + bridge.serial +
               "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"};
+}
+
+void ChangeBridge(Bridge& bridge, const std::function<void(Bridge&)>& change) {
+  const auto before = SystemListStrings(bridge);
+  change(bridge);
+  const auto after = SystemListStrings(bridge);
+  for (std::size_t i = 0; i < kListStringCount; ++i)
+    if (bridge.list[i] == before[i]) bridge.list[i] = after[i];
 }
 
 const std::vector<std::string_view>& EntryPointNames() {

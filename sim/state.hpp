@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ enum class Visibility { New, Old, Both };
 enum class ListString { Serial = 0, Description = 1, Path = 2 };
 inline constexpr std::size_t kListStringCount = 3;
 
+// A real bridge is back within a few seconds; a longer time is a typing error.
+inline constexpr std::uint32_t kMaxReenumerationMs = 60000;
+
 // One simulated bridge. Strings are raw bytes: whatever the library hands out, unchanged.
 struct Bridge {
   std::string name;
@@ -39,8 +43,13 @@ struct Bridge {
   std::optional<std::uint8_t> productLength;
   // A list string handed out with no NUL in the whole buffer.
   std::array<bool, kListStringCount> unterminated{};
+  // How long the bridge is off the bus after a reset, and when it is back (milliseconds of the
+  // system clock, which the tool and the libraries under Wine share; 0: it never left).
+  std::uint32_t reenumerationMs = 0;  // at most kMaxReenumerationMs
+  std::int64_t awayUntil = 0;
 
-  bool SeenBy(Generation generation) const noexcept;
+  // Whether a generation counts the bridge at `now` (milliseconds of the system clock).
+  bool SeenBy(Generation generation, std::int64_t now) const noexcept;
   bool operator==(const Bridge&) const = default;
 };
 
@@ -49,9 +58,17 @@ struct Bridge {
 // list strings made by SystemListStrings.
 Bridge DefaultBridge(std::string name, std::string serial = "0001");
 
+// Milliseconds of the system clock since 1970.
+std::int64_t NowMilliseconds();
+
 // The list strings the system gives a bridge: its serial number, its product string and a
 // device interface path made of its VID, PID and serial number.
 std::array<std::string, kListStringCount> SystemListStrings(const Bridge& bridge);
+
+// Changes what a bridge reports. The system names it anew, as it does a real bridge that comes
+// back changed: a list string that is still the one the system made before follows to the one
+// it makes now; any other was given and stays.
+void ChangeBridge(Bridge& bridge, const std::function<void(Bridge&)>& change);
 
 // An operation made to return `status` without doing anything; for one generation or both.
 struct Failure {
@@ -81,10 +98,10 @@ struct State {
 
   Bridge* FindBridge(std::string_view name);
   const Bridge* FindBridge(std::string_view name) const;
-  // The index-th bridge a generation sees, or nullptr.
-  Bridge* VisibleBridge(Generation generation, std::uint32_t index);
-  const Bridge* VisibleBridge(Generation generation, std::uint32_t index) const;
-  std::uint32_t VisibleCount(Generation generation) const;
+  // The index-th bridge a generation sees at `now`, or nullptr.
+  Bridge* VisibleBridge(Generation generation, std::uint32_t index, std::int64_t now);
+  const Bridge* VisibleBridge(Generation generation, std::uint32_t index, std::int64_t now) const;
+  std::uint32_t VisibleCount(Generation generation, std::int64_t now) const;
   OpenHandle* FindHandle(std::uint64_t value);
   const OpenHandle* FindHandle(std::uint64_t value) const;
   // The status injected for an operation; one for this generation wins over one for both.

@@ -47,6 +47,8 @@ void FormatBridge(const Bridge& bridge, std::string& text) {
   for (std::size_t i = 0; i < kListStringCount; ++i)
     if (bridge.unterminated[i]) unterminated += " " + std::string(ListStringName(static_cast<ListString>(i)));
   if (!unterminated.empty()) text += "unterminated" + unterminated + "\n";
+  if (bridge.reenumerationMs != 0) text += "reenumeration-ms " + std::to_string(bridge.reenumerationMs) + "\n";
+  if (bridge.awayUntil != 0) text += "away-until " + std::to_string(bridge.awayUntil) + "\n";
   text += "end\n";
 }
 
@@ -196,6 +198,17 @@ class Parser {
         bridge.serialLength = LengthValue();
       } else if (key_ == "product-length") {
         bridge.productLength = LengthValue();
+      } else if (key_ == "reenumeration-ms") {
+        auto milliseconds = ParseDecimal(value_);
+        if (!milliseconds || *milliseconds > kMaxReenumerationMs)
+          Fail("reenumeration-ms must be 0 to " + std::to_string(kMaxReenumerationMs) + ", not '" +
+               std::string(value_) + "'");
+        bridge.reenumerationMs = static_cast<std::uint32_t>(*milliseconds);
+      } else if (key_ == "away-until") {
+        auto until = ParseDecimal(value_);
+        if (!until || *until > static_cast<std::uint64_t>(INT64_MAX))
+          Fail("away-until must be a time in milliseconds, not '" + std::string(value_) + "'");
+        bridge.awayUntil = static_cast<std::int64_t>(*until);
       } else if (key_ == "unterminated") {
         for (std::string_view word : SplitWords(value_)) {
           auto listed = ParseListString(word);

@@ -26,13 +26,15 @@ namespace tornak::sim {
 //   list-path "\\?\usb#vid_10c4&pid_ea60#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"
 //   serial-length 200
 //   unterminated list-serial list-path
+//   reenumeration-ms 300
+//   away-until 1745000000000
 //   end
 //   failure CP210x_Open 0x00005304 new
 //   handle 7E5700000002 new bridge1
 //   end-of-state
 //
-// In a bridge block pending-vid, pending-pid, serial-length, product-length and unterminated
-// are optional. A failure without a generation applies to both; a handle whose bridge was
+// In a bridge block pending-vid, pending-pid, serial-length, product-length, unterminated,
+// reenumeration-ms and away-until are optional. A failure without a generation applies to both; a handle whose bridge was
 // detached names the bridge "-". Blank lines and lines starting with '#' are ignored. The
 // closing line makes a cut-off file fail to parse instead of reading as a smaller state.
 std::string FormatState(const State& state);

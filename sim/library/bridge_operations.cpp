@@ -62,15 +62,15 @@ CP210x_STATUS ReadDeviceString(const State& state, CP210x_HANDLE handle, void* b
 
 }  // namespace
 
-CP210x_STATUS CountDevices(const State& state, Generation generation, std::uint32_t* count) {
+CP210x_STATUS CountDevices(const State& state, Generation generation, std::int64_t now, std::uint32_t* count) {
   if (count == nullptr) return kInvalidParameter;
-  *count = state.VisibleCount(generation);
+  *count = state.VisibleCount(generation, now);
   return kSuccess;
 }
 
-CP210x_STATUS ReadListString(const State& state, Generation generation, std::uint32_t deviceIndex, void* buffer,
-                             std::uint32_t selector) {
-  const Bridge* bridge = state.VisibleBridge(generation, deviceIndex);
+CP210x_STATUS ReadListString(const State& state, Generation generation, std::int64_t now, std::uint32_t deviceIndex,
+                             void* buffer, std::uint32_t selector) {
+  const Bridge* bridge = state.VisibleBridge(generation, deviceIndex, now);
   if (bridge == nullptr) return kDeviceNotFound;
   if (buffer == nullptr || selector >= kListStringCount) return kInvalidParameter;
   const std::string& text = bridge->list[selector];
@@ -88,8 +88,9 @@ CP210x_STATUS ReadListString(const State& state, Generation generation, std::uin
   return kSuccess;
 }
 
-CP210x_STATUS OpenDevice(State& state, Generation generation, std::uint32_t deviceIndex, CP210x_HANDLE* handle) {
-  const Bridge* bridge = state.VisibleBridge(generation, deviceIndex);
+CP210x_STATUS OpenDevice(State& state, Generation generation, std::int64_t now, std::uint32_t deviceIndex,
+                         CP210x_HANDLE* handle) {
+  const Bridge* bridge = state.VisibleBridge(generation, deviceIndex, now);
   if (bridge == nullptr) return kDeviceNotFound;
   if (handle == nullptr) return kInvalidParameter;
   std::uint64_t value = HandleValue(state.nextHandle++);
@@ -112,14 +113,23 @@ CP210x_STATUS CloseDevice(State& state, CP210x_HANDLE handle) {
   return kSuccess;
 }
 
-CP210x_STATUS ResetDevice(State& state, CP210x_HANDLE handle) {
+CP210x_STATUS ResetDevice(State& state, CP210x_HANDLE handle, std::int64_t now, std::uint32_t* awayMs) {
   CP210x_STATUS why = kSuccess;
   Bridge* bridge = BridgeOf(state, handle, why);
   if (bridge == nullptr) return why;
-  if (bridge->pendingVid) bridge->vid = *bridge->pendingVid;
-  if (bridge->pendingPid) bridge->pid = *bridge->pendingPid;
-  bridge->pendingVid.reset();
-  bridge->pendingPid.reset();
+  ChangeBridge(*bridge, [](Bridge& changed) {
+    if (changed.pendingVid) changed.vid = *changed.pendingVid;
+    if (changed.pendingPid) changed.pid = *changed.pendingPid;
+    changed.pendingVid.reset();
+    changed.pendingPid.reset();
+  });
+  if (awayMs != nullptr) *awayMs = bridge->reenumerationMs;
+  if (bridge->reenumerationMs > 0) {
+    // Off the bus: nothing counts it until it is back, and what was open on it stays dead.
+    bridge->awayUntil = now + bridge->reenumerationMs;
+    for (OpenHandle& open : state.handles)
+      if (open.bridge == bridge->name) open.bridge.clear();
+  }
   return kSuccess;
 }
 

@@ -7,17 +7,20 @@
 
 namespace tornak::sim {
 
-// What each library operation does to the state, for the generation that calls it. The
-// operations that change the state want it written back only when they return kSuccess.
-// Buffers are written within their contract sizes and nowhere else; on failure no output is
-// touched.
+// What each library operation does to the state, for the generation that calls it at `now`
+// (NowMilliseconds). The operations that change the state want it written back only when they
+// return kSuccess. Buffers are written within their contract sizes and nowhere else; on failure
+// no output is touched.
 
-CP210x_STATUS CountDevices(const State& state, Generation generation, std::uint32_t* count);
-CP210x_STATUS ReadListString(const State& state, Generation generation, std::uint32_t deviceIndex, void* buffer,
-                             std::uint32_t selector);
-CP210x_STATUS OpenDevice(State& state, Generation generation, std::uint32_t deviceIndex, CP210x_HANDLE* handle);
+CP210x_STATUS CountDevices(const State& state, Generation generation, std::int64_t now, std::uint32_t* count);
+CP210x_STATUS ReadListString(const State& state, Generation generation, std::int64_t now, std::uint32_t deviceIndex,
+                             void* buffer, std::uint32_t selector);
+CP210x_STATUS OpenDevice(State& state, Generation generation, std::int64_t now, std::uint32_t deviceIndex,
+                         CP210x_HANDLE* handle);
 CP210x_STATUS CloseDevice(State& state, CP210x_HANDLE handle);
-CP210x_STATUS ResetDevice(State& state, CP210x_HANDLE handle);
+// Puts written IDs into effect; a bridge with a re-enumeration time is then away for that long,
+// which goes to *awayMs.
+CP210x_STATUS ResetDevice(State& state, CP210x_HANDLE handle, std::int64_t now, std::uint32_t* awayMs = nullptr);
 CP210x_STATUS ReadVid(const State& state, CP210x_HANDLE handle, std::uint16_t* vid);
 CP210x_STATUS ReadPid(const State& state, CP210x_HANDLE handle, std::uint16_t* pid);
 CP210x_STATUS ReadSerial(const State& state, CP210x_HANDLE handle, void* buffer, std::uint8_t* length);

@@ -109,16 +109,19 @@ CP210x_STATUS Modify(const char* operation, Change change) noexcept {
 extern "C" {
 
 CP210x_STATUS CP210X_CALL CP210x_GetNumDevices(std::uint32_t* numDevices) {
-  return Query(__func__, [&](const State& state) { return CountDevices(state, kGeneration, numDevices); });
+  return Query(__func__,
+               [&](const State& state) { return CountDevices(state, kGeneration, NowMilliseconds(), numDevices); });
 }
 
 CP210x_STATUS CP210X_CALL CP210x_GetProductString(std::uint32_t deviceIndex, void* buffer, std::uint32_t selector) {
-  return Query(__func__,
-               [&](const State& state) { return ReadListString(state, kGeneration, deviceIndex, buffer, selector); });
+  return Query(__func__, [&](const State& state) {
+    return ReadListString(state, kGeneration, NowMilliseconds(), deviceIndex, buffer, selector);
+  });
 }
 
 CP210x_STATUS CP210X_CALL CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE* handle) {
-  return Modify(__func__, [&](State& state) { return OpenDevice(state, kGeneration, deviceIndex, handle); });
+  return Modify(__func__,
+                [&](State& state) { return OpenDevice(state, kGeneration, NowMilliseconds(), deviceIndex, handle); });
 }
 
 CP210x_STATUS CP210X_CALL CP210x_Close(CP210x_HANDLE handle) {
@@ -126,10 +129,15 @@ CP210x_STATUS CP210X_CALL CP210x_Close(CP210x_HANDLE handle) {
 }
 
 // A real bridge drops off the bus at a reset and comes back under its new identity, and Windows
-// announces that; so does the simulated one, once the state file holds the new identity.
+// announces both; so does the simulated one, once the state file holds the new identity.
 CP210x_STATUS CP210X_CALL CP210x_Reset(CP210x_HANDLE handle) {
-  const CP210x_STATUS status = Modify(__func__, [&](State& state) { return ResetDevice(state, handle); });
-  if (status == kSuccess) platform::AnnounceDeviceChange();
+  std::uint32_t away = 0;
+  const CP210x_STATUS status =
+      Modify(__func__, [&](State& state) { return ResetDevice(state, handle, NowMilliseconds(), &away); });
+  if (status == kSuccess) {
+    platform::AnnounceDeviceChange();
+    if (away > 0) platform::AnnounceDeviceChangeLater(away);
+  }
   return status;
 }
 

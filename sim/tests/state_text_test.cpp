@@ -25,6 +25,8 @@ State FullState() {
   odd.serialLength = 200;
   odd.productLength = 0;
   odd.unterminated = {true, false, true};
+  odd.reenumerationMs = 60000;
+  odd.awayUntil = 1745000000123;
   state.bridges = {DefaultBridge("bridge1"), odd};
   state.bridges[0].seenBy = Visibility::Old;
   state.failures = {{"CP210x_Open", Generation::Old, 0x5304}, {"CP210x_Reset", std::nullopt, -1},
@@ -111,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"key", kHead + "bridge b\nvdi 10C4\n", 3, "unknown key 'vdi'"},
         Malformed{"twice", kHead + "bridge b\nvid 10C4\nvid 10C4\n", 4, "given twice"},
         Malformed{"length", kHead + "bridge b\nserial-length 256\n", 3, "0 to 255"},
+        Malformed{"away", kHead + "bridge b\nreenumeration-ms 60001\n", 3, "0 to 60000"},
         Malformed{"same", kHead + kBridge + "end\n" + kBridge, 12, "appears twice"},
         Malformed{"operation", kHead + "failure CP210x_Explode 1\n", 2, "not an operation"},
         Malformed{"orphan", kHead + "handle 7E5700000001 new nowhere\n", 2, "unknown bridge 'nowhere'"},

@@ -68,6 +68,9 @@ TEST_F(Tool, AttachGivesDefaultsFreeNamesAndMatchingListStrings) {
   EXPECT_EQ(other.list[Index(ListString::Serial)], "A 1");
   EXPECT_EQ(other.list[Index(ListString::Description)], "Listed");
   EXPECT_TRUE(Contains(other.list[Index(ListString::Path)], "vid_0403&pid_6001#A 1#"));
+  Ok({"set", "other", "--pid", "6002", "--product", "P"});
+  EXPECT_TRUE(Contains(SavedBridge("other").list[Index(ListString::Path)], "vid_0403&pid_6002#A 1#"));
+  EXPECT_EQ(SavedBridge("other").list[Index(ListString::Description)], "Listed");
 
   const Outcome again = Run({"attach", "bridge1"});
   EXPECT_EQ(again.code, kExitError);
@@ -79,13 +82,16 @@ TEST_F(Tool, SetChangesOnlyWhatItIsGiven) {
   Ok({"attach"});
   const Bridge before = SavedBridge("bridge1");
   Ok({"set", "bridge1", "--serial-hex", "41ff00", "--list-path-hex", "", "--serial-length", "200",
-      "--unterminated", "list-serial", "--unterminated", "list-path", "--pending-pid", "EA61"});
+      "--unterminated", "list-serial", "--unterminated", "list-path", "--pending-pid", "EA61", "--reenumeration-ms",
+      "300"});
   Bridge expected = before;
   expected.serial = std::string("A\xFF\0", 3);
+  expected.list[Index(ListString::Serial)] = expected.serial;  // the system's, so it follows
   expected.list[Index(ListString::Path)] = "";
   expected.serialLength = 200;
   expected.unterminated = {true, false, true};
   expected.pendingPid = 0xEA61;
+  expected.reenumerationMs = 300;
   EXPECT_EQ(SavedBridge("bridge1"), expected);
 
   Ok({"set", "bridge1", "--serial-length", "real", "--terminated", "list-path", "--pending-pid", "none",
@@ -158,7 +164,10 @@ TEST_F(Tool, ShowListsEverything) {
   Ok({"attach", "--serial-hex", "00ff", "--serial-length", "99", "--unterminated", "list-description"});
   Ok({"set", "bridge1", "--pending-vid", "1234"});
   Ok({"fail", "CP210x_GetDeviceVid", "0x5301", "--generation", "new"});
+  EXPECT_TRUE(Contains(Ok({"show"}), "re-enumeration    none: back at once after a reset\n"));
+  Ok({"set", "bridge1", "--reenumeration-ms", "300"});
   UpdateState(file_.Path(), [](State& state) {
+    state.bridges[0].awayUntil = NowMilliseconds() + 60000;
     state.handles.push_back({0x7E5700000005, Generation::Old, "bridge1"});
     state.opens = {4, 5};
     state.closes = {2, 4};
@@ -168,6 +177,7 @@ TEST_F(Tool, ShowListsEverything) {
   for (const char* part : {"bridge1", "VID 10C4", "PID EA60", "after reset: VID 1234  PID -", "\"%00%FF\"",
                            "reports length 99", "unterminated", "CP210x_GetDeviceVid returns 0x00005301",
                            "device not found", "new generation", "7E5700000005", "Opens:  new 4, old 5",
+                           "away for 300 ms after a reset; away now, back in 59",
                            "Closes: new 2, old 4"})
     EXPECT_TRUE(Contains(shown, part)) << part << " missing from:\n" << shown;
   EXPECT_TRUE(Contains(shown, file_.Path()));
@@ -205,7 +215,7 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
        {std::vector<std::string>{}, {"explode"}, {"--verbose", "show"}, {"show", "extra"}, {"attach", "--vid"},
         {"attach", "--vid", "12345"}, {"attach", "--serial-hex", "4"}, {"attach", "--seen", "all"},
         {"attach", "bad name"}, {"set", "bridge1"}, {"set"}, {"attach", "--serial-length", "256"},
-        {"attach", "--unterminated", "serial"}, {"--state"}}) {
+        {"attach", "--unterminated", "serial"}, {"--state"}, {"attach", "--reenumeration-ms", "60001"}}) {
     const Outcome outcome = Run(command);
     EXPECT_EQ(outcome.code, kExitUsage) << testing::PrintToString(command);
     EXPECT_TRUE(Contains(outcome.err, "--help")) << outcome.err;
@@ -220,7 +230,7 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
     EXPECT_EQ(help.code, kExitOk);
     for (const char* part : {"Usage: tornak-sim", "attach", "set", "detach", "fail", "show", "reset", "path",
                              "--state", "--pending-pid", "--list-path-hex", "--unterminated", "--clear",
-                             "--generation", "Exit codes"})
+                             "--generation", "--reenumeration-ms", "Exit codes"})
       EXPECT_TRUE(Contains(help.out, part)) << part << " missing from:\n" << help.out;
   }
   const Outcome attachHelp = Run({"attach", "--help"});

@@ -43,6 +43,12 @@ std::optional<std::optional<std::uint8_t>> ReportedLength(const std::string& tex
   return std::optional<std::uint8_t>(static_cast<std::uint8_t>(*length));
 }
 
+std::optional<std::uint32_t> Reenumeration(const std::string& text) {
+  const auto milliseconds = ParseDecimal(text);
+  if (!milliseconds || *milliseconds > kMaxReenumerationMs) return std::nullopt;
+  return static_cast<std::uint32_t>(*milliseconds);
+}
+
 // Takes a value as a step that sets one field of the bridge.
 template <typename Field>
 auto SetsField(BridgeEdit& edit, Field Bridge::*field) {
@@ -83,6 +89,10 @@ void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
     AddOption(command, option + "-hex", "HEX", kBytes, "the same as raw bytes", BytesFromHex, setsList);
   }
 
+  AddOption(command, "--reenumeration-ms", "MS", "0 to " + std::to_string(kMaxReenumerationMs),
+            "how long the bridge is off the bus after a reset; neither generation counts it and its open handles "
+            "fail meanwhile (default 0: back at once)",
+            Reenumeration, SetsField(edit, &Bridge::reenumerationMs));
   AddOption(command, "--seen", "new|old|both", "new, old or both",
             "library generations that see the bridge (default new)", ParseVisibility, SetsField(edit, &Bridge::seenBy));
   for (bool unterminated : {true, false}) {
@@ -155,7 +165,7 @@ class Parser {
     AddOption(*fail, "--generation", "new|old", "new or old", "only this library generation (default both)",
               ParseGeneration, [this](Generation generation) { generation_ = generation; });
 
-    Command("show", "bridges, pending IDs, failures, open handles, counts", [this] { command_ = ShowCommand{}; });
+    Command("show", "bridges, pending IDs, time away, failures, open handles, counts", [this] { command_ = ShowCommand{}; });
     Command("reset", "back to the empty state", [this] { command_ = ResetCommand{}; });
     Command("path", "print the state file's path", [this] { command_ = PathCommand{}; });
     Command("help", "every command and option", [this] { command_ = HelpCommand{Usage()}; });

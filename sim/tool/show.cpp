@@ -8,7 +8,7 @@ namespace {
 
 std::string PendingId(const std::optional<std::uint16_t>& id) { return id ? Hex16(*id) : std::string("-"); }
 
-void ShowBridge(std::ostream& out, const Bridge& bridge) {
+void ShowBridge(std::ostream& out, const Bridge& bridge, std::int64_t now) {
   out << "  " << bridge.name << ", seen by " << VisibilityName(bridge.seenBy)
       << (bridge.seenBy == Visibility::Both ? " generations" : " generation") << "\n";
   out << "    VID " << Hex16(bridge.vid) << "  PID " << Hex16(bridge.pid);
@@ -30,16 +30,21 @@ void ShowBridge(std::ostream& out, const Bridge& bridge) {
     if (bridge.unterminated[i]) out << ", unterminated";
     out << "\n";
   }
+  out << "    re-enumeration    ";
+  if (bridge.reenumerationMs == 0) out << "none: back at once after a reset";
+  else out << "away for " << bridge.reenumerationMs << " ms after a reset";
+  if (bridge.awayUntil > now) out << "; away now, back in " << bridge.awayUntil - now << " ms";
+  out << "\n";
 }
 
 }  // namespace
 
-void ShowState(std::ostream& out, const std::string& path, bool fileExists, const State& state) {
+void ShowState(std::ostream& out, const std::string& path, bool fileExists, const State& state, std::int64_t now) {
   out << "State file: " << path << (fileExists ? "" : " (none yet)") << "\n";
 
   out << "Bridges:\n";
   if (state.bridges.empty()) out << "  none attached\n";
-  for (const Bridge& bridge : state.bridges) ShowBridge(out, bridge);
+  for (const Bridge& bridge : state.bridges) ShowBridge(out, bridge, now);
 
   out << "Failures:\n";
   if (state.failures.empty()) out << "  none\n";

@@ -70,7 +70,7 @@ struct Runner {
 
   void operator()(const SetCommand& set) const {
     ChangeBridges([&](State& state) {
-      set.edit.ApplyTo(AttachedBridge(state, set.name));
+      ChangeBridge(AttachedBridge(state, set.name), [&](Bridge& bridge) { set.edit.ApplyTo(bridge); });
       return true;
     });
   }
@@ -111,7 +111,7 @@ struct Runner {
 
   void operator()(const ShowCommand&) const {
     const auto bytes = platform::ReadFileBytes(path);
-    ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{});
+    ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{}, NowMilliseconds());
   }
 
   void operator()(const ResetCommand&) const {

@@ -3,7 +3,6 @@
 // and the next start of the program finds the bridge under the last identity written.
 #include <cstdint>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -189,11 +188,20 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
     EXPECT_FALSE(state.bridges[0].pendingVid) << "written but never put into effect by a reset";
     EXPECT_FALSE(state.bridges[0].pendingPid) << "written but never put into effect by a reset";
   }
+  // A bridge that takes its time to come back, as a real one does: gone from the window, then
+  // back under the new identity, which its device path names too.
+  const Preset& last = kPresets[0];
+  Sim({"set", "bridge1", "--reenumeration-ms", "1500"});
+  ASSERT_TRUE(Press(window, last.button));
+  EXPECT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return Field("DriverType") == L"No device"; }))
+      << "the bridge never went away; the window shows " << ::testing::PrintToString(Field("Rpid"));
+  EXPECT_TRUE(PollUntil(GetTickCount() + 1500 + kTwoTicksMs, [&] {
+    return Field("Rpid") == last.pidText && Field("ProdString").find(L"pid_840e") != std::wstring::npos;
+  })) << "the bridge never came back: " << ::testing::PrintToString(Field("ProdString"));
   ExpectNoBox();
   CloseProgram();
 
   // The first probe runs before the window shows, so the identity is there at once.
-  const Preset& last = kPresets[std::size(kPresets) - 1];
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Field("Rvid"), L"10C4");
   EXPECT_EQ(Field("Rpid"), last.pidText);
