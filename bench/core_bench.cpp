@@ -15,7 +15,7 @@
 #include "bench/table.hpp"
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 

@@ -20,9 +20,9 @@
 #include "bench/measured_process.hpp"
 #include "bench/table.hpp"
 #include "sim/platform.hpp"
-#include "sim/state_path.hpp"
+#include "sim/state/path.hpp"
 #include "identity/probe.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
 #include "vendor/loaded_cp210x.hpp"
@@ -90,7 +90,7 @@ void SetBridgeAttached(const std::string& path, bool attached) {
 }
 
 std::uint64_t NewGenerationOpens(const std::string& path) {
-  return sim::ReadState(path).opens[sim::Index(sim::Generation::New)];
+  return sim::ReadState(path).opens[sim::Index(LibraryGeneration::New)];
 }
 
 std::wstring RvidText(HWND window) { return testing::ReadOut(window, "Rvid"); }

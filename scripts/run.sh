@@ -8,7 +8,7 @@
 # Runs until the window is closed or Ctrl-C.
 #
 #   TORNAK_SIM_STATE   the simulated bridge's state file (default: tornak-sim's own default for
-#                      this user, ~/.local/state/tornak-sim/state.txt)
+#                      this user, ~/.local/state/tornak-sim/state.json)
 #   TORNAK_BUILD_DIR   build folder of the Windows preset (default: build/windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +30,7 @@ cmake --build "$build" --parallel 2 --target "${targets[@]}"
 bin="$root/$build/bin"
 
 # One state file for the libraries under Wine and for tornak-sim, native or not.
-export TORNAK_SIM_STATE="${TORNAK_SIM_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/tornak-sim/state.txt}"
+export TORNAK_SIM_STATE="${TORNAK_SIM_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/tornak-sim/state.json}"
 mkdir -p "$(dirname "$TORNAK_SIM_STATE")"
 
 wait "$prefix_pid"

@@ -10,8 +10,8 @@
 
 #include "sim/platform.hpp"
 #include "sim/sim_status.hpp"
-#include "sim/state_path.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/path.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 
@@ -168,7 +168,7 @@ TEST_F(Library, HandlesAreWideAndATruncatedOneIsRejected) {
 
 TEST_F(Library, InjectedFailuresHitTheirGenerationOnly) {
   State state = WithBridges({MakeBridge("b", Visibility::Both)});
-  state.failures = {{"CP210x_GetDeviceVid", Generation::Old, 0x1234}, {"CP210x_Open", std::nullopt, -3}};
+  state.failures = {{"CP210x_GetDeviceVid", LibraryGeneration::Old, 0x1234}, {"CP210x_Open", std::nullopt, -3}};
   Save(state);
   CP210x_HANDLE handle = nullptr;
   EXPECT_EQ(new_.CP210x_Open(0, &handle), -3);
@@ -187,7 +187,7 @@ TEST_F(Library, InjectedFailuresHitTheirGenerationOnly) {
 
 TEST_F(Library, NewIdsTakeEffectAtResetAndAreKept) {
   Bridge bridge = MakeBridge("b", Visibility::Both);
-  bridge.list[Index(ListString::Path)] = SystemListStrings(bridge)[Index(ListString::Path)];
+  bridge.list[kListFullPath] = SystemListStrings(bridge)[kListFullPath];
   Save(WithBridges({bridge}));
   CP210x_HANDLE handle = Open(new_);
   ASSERT_EQ(new_.CP210x_SetPid(handle, 0x1EA61), kSuccess);  // only 16 bits reach the bridge
@@ -294,7 +294,7 @@ TEST_F(Library, DetachedBridgeFailsItsHandleButLetsItClose) {
   EXPECT_EQ(new_.CP210x_SetPid(handle, 1), kDeviceNotFound);
   EXPECT_EQ(new_.CP210x_Reset(handle), kDeviceNotFound);
   EXPECT_EQ(new_.CP210x_Close(handle), kSuccess);
-  EXPECT_EQ(Saved().closes[Index(Generation::New)], 1u);
+  EXPECT_EQ(Saved().closes[Index(LibraryGeneration::New)], 1u);
 }
 
 TEST_F(Library, MalformedFileFailsEveryOperationUntilRepaired) {

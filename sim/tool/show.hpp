@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include "sim/state.hpp"
+#include "sim/state/state.hpp"
 
 namespace tornak::sim {
 

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/platform.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/tool/tool.hpp"
 #include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
@@ -88,7 +88,7 @@ class LiveProgram : public ::testing::Test {
   // Returns right after a probe (the simulated library counts its opens), so that the next tick
   // is a whole period away.
   void AfterATick() const {
-    auto opens = [&] { return State().opens[sim::Index(sim::Generation::New)]; };
+    auto opens = [&] { return State().opens[sim::Index(LibraryGeneration::New)]; };
     const std::uint64_t before = opens();
     ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return opens() != before; })) << "no tick";
   }
@@ -130,7 +130,7 @@ class LiveProgram : public ::testing::Test {
     EXPECT_EQ(exitCode, std::optional<DWORD>(0)) << "nullopt: it did not end when asked";
     const sim::State state = State();
     EXPECT_TRUE(state.handles.empty()) << state.handles.size() << " handles left open";
-    EXPECT_GT(state.opens[sim::Index(sim::Generation::New)], 0u);
+    EXPECT_GT(state.opens[sim::Index(LibraryGeneration::New)], 0u);
     EXPECT_EQ(state.opens, state.closes);
   }
 

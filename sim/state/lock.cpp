@@ -1,10 +1,10 @@
-#include "sim/state_lock.hpp"
+#include "sim/state/lock.hpp"
 
 #include <algorithm>
 #include <chrono>
 
 #include "sim/platform.hpp"
-#include "sim/state_path.hpp"
+#include "sim/state/path.hpp"
 
 namespace tornak::sim {
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "sim/state.hpp"
-#include "sim/state_lock.hpp"
-#include "sim/state_text.hpp"
+#include "sim/state/state.hpp"
+#include "sim/state/lock.hpp"
+#include "sim/state/state_file.hpp"
 
 namespace tornak::sim {
 

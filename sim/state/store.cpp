@@ -1,4 +1,4 @@
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 
 #include <atomic>
 
