@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <dbt.h>
 
-#include <algorithm>
 #include <string>
 
 #include "sim/platform.hpp"
@@ -76,22 +75,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
-void WriteNewFile(const std::string& path, const std::string& bytes) {
-  UniqueFile file(
-      CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw StateIoError("create", path, SystemErrorText(GetLastError()));
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    DWORD count = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
-    if (!WriteFile(file.Get(), bytes.data() + written, chunk, &count, nullptr))
-      throw StateIoError("write", path, SystemErrorText(GetLastError()));
-    written += count;
-  }
-  // A delayed write error surfaces only at close.
-  if (!file.Close()) throw StateIoError("write", path, SystemErrorText(GetLastError()));
-}
-
 void RenameOver(const std::string& from, const std::string& to) {
   const std::wstring wideFrom = Utf8ToWide(from);
   const std::wstring wideTo = Utf8ToWide(to);
@@ -103,40 +86,7 @@ void RenameOver(const std::string& from, const std::string& to) {
   }
 }
 
-void RemoveFile(const std::string& path) noexcept { DeleteFileW(Utf8ToWide(path).c_str()); }
-
-void MakeFolders(const std::string& path) noexcept {
-  for (std::size_t separator = path.find_first_of("/\\", 1); separator != std::string::npos;
-       separator = path.find_first_of("/\\", separator + 1))
-    CreateDirectoryW(Utf8ToWide(path.substr(0, separator)).c_str(), nullptr);
-  CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr);
-}
-
-bool MakeFolder(const std::string& path) {
-  if (CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr)) return true;
-  const DWORD error = GetLastError();
-  if (error == ERROR_ALREADY_EXISTS) return false;
-  // A folder being removed by its last holder can refuse a new one for a moment.
-  if (IsPassing(error)) return false;
-  throw StateIoError("create folder", path, SystemErrorText(error));
-}
-
-void RemoveFolder(const std::string& path) noexcept { RemoveDirectoryW(Utf8ToWide(path).c_str()); }
-
-std::optional<double> SecondsSinceModified(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(Utf8ToWide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  FILETIME now{};
-  GetSystemTimeAsFileTime(&now);
-  auto ticks = [](const FILETIME& time) {
-    return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-  };
-  return static_cast<double>(ticks(now) - ticks(data.ftLastWriteTime)) / 1e7;
-}
-
 unsigned long ProcessId() { return GetCurrentProcessId(); }
-
-void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 void AnnounceDeviceChange() noexcept {
   try {

@@ -14,6 +14,14 @@ namespace {
 
 std::uint64_t ValueOf(CP210x_HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
+// The handle value for a sequence number. On 64-bit builds it has bits set above bit 31, so a
+// caller that cut a handle down to 32 bits (or sign-extended such a cut) hands back a value no
+// open handle has. Never 0, never -1.
+std::uint64_t HandleValue(std::uint64_t sequence) {
+  if constexpr (sizeof(CP210x_HANDLE) >= 8) return 0x7E57'0000'0000ull | (sequence & 0xFFFF'FFFFull);
+  return 0x7E57'0000ull | (sequence & 0xFFFFull);
+}
+
 template <typename T>
 CP210x_STATUS Put(T* out, T value) {
   if (out == nullptr) return kInvalidParameter;
@@ -56,12 +64,12 @@ CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, vo
   const std::string& text = bridge->list[selector];
   auto* out = static_cast<char*>(buffer);
   constexpr auto kCapacity = static_cast<std::size_t>(kListStringBufferSize);
-  // An unterminated string fills the whole buffer, with no NUL anywhere.
+  // An unterminated string fills the whole buffer, '#' after its text, with no NUL anywhere.
   const bool terminated = !bridge->unterminated[selector];
   const std::size_t count = std::min(text.size(), kCapacity - (terminated ? 1 : 0));
   std::memcpy(out, text.data(), count);
   if (terminated) out[count] = '\0';
-  else std::fill(out + count, out + kCapacity, kUnterminatedFiller);
+  else std::fill(out + count, out + kCapacity, '#');
   return kSuccess;
 }
 
@@ -151,11 +159,6 @@ CP210x_STATUS BridgeModel::CP210x_SetVid(CP210x_HANDLE handle, std::uint32_t vid
     bridge.pendingVid = static_cast<std::uint16_t>(vid & 0xFFFFu);
     return kSuccess;
   });
-}
-
-std::uint64_t HandleValue(std::uint64_t sequence) {
-  if constexpr (sizeof(CP210x_HANDLE) >= 8) return 0x7E57'0000'0000ull | (sequence & 0xFFFF'FFFFull);
-  return 0x7E57'0000ull | (sequence & 0xFFFFull);
 }
 
 }  // namespace tornak::sim

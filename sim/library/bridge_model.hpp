@@ -33,12 +33,4 @@ class BridgeModel final : public Cp210x {
   std::uint32_t awayAfterReset_ = 0;
 };
 
-// The handle value the library gives out for the sequence number nextHandle. On 64-bit builds
-// it has bits set above bit 31, so a caller that cut a handle down to 32 bits (or sign-extended
-// such a cut) hands back a value no open handle has. Never 0, never -1.
-std::uint64_t HandleValue(std::uint64_t sequence);
-
-// Filler after an unterminated list string's text, up to the end of the buffer.
-inline constexpr char kUnterminatedFiller = '#';
-
 }  // namespace tornak::sim

@@ -3,7 +3,6 @@
 
 #include <mutex>
 #include <string_view>
-#include <type_traits>
 
 #include "sim/library/bridge_model.hpp"
 #include "sim/platform.hpp"
@@ -20,17 +19,6 @@
 #else
 #define SIM_EXPORT __attribute__((visibility("default")))
 #endif
-
-// Declared from the one list of shapes: a definition below that strays from it is a second
-// C function of the same name, which does not compile.
-#define SIM_DECLARE_EXPORT(name, params, args) extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params;
-CP210X_ENTRY_POINTS(SIM_DECLARE_EXPORT)
-#undef SIM_DECLARE_EXPORT
-
-#define SIM_CHECK_SHAPE(name, params, args) \
-  static_assert(std::is_same_v<decltype(&name), Cp210xSig_##name>, #name " does not have the library's shape");
-CP210X_ENTRY_POINTS(SIM_CHECK_SHAPE)
-#undef SIM_CHECK_SHAPE
 
 namespace {
 
@@ -102,11 +90,10 @@ CP210x_STATUS Call(std::string_view name, Operation operation) noexcept {
 
 }  // namespace
 
-extern "C" {
-
-#define SIM_DEFINE_EXPORT(name, params, args) \
-  CP210x_STATUS CP210X_CALL name params { return Call(#name, [&](BridgeModel& model) { return model.name args; }); }
+// Each entry point from the one list of shapes, which the binding's types come from too.
+#define SIM_DEFINE_EXPORT(name, params, args)                                  \
+  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                 \
+    return Call(#name, [&](BridgeModel& model) { return model.name args; }); \
+  }
 CP210X_ENTRY_POINTS(SIM_DEFINE_EXPORT)
 #undef SIM_DEFINE_EXPORT
-
-}  // extern "C"

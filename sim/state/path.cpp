@@ -24,9 +24,4 @@ std::optional<std::string> StatePath(const EnvironmentLookup& environment, bool 
 
 std::optional<std::string> StatePath() { return StatePath(platform::EnvironmentVariable, platform::kWindows); }
 
-std::string ParentFolder(const std::string& path) {
-  const std::size_t separator = path.find_last_of(platform::kWindows ? "/\\" : "/");
-  return separator == std::string::npos ? std::string() : path.substr(0, separator);
-}
-
 }  // namespace tornak::sim

@@ -25,7 +25,4 @@ std::optional<std::string> StatePath(const EnvironmentLookup& environment, bool 
 // The same for this process on this platform.
 std::optional<std::string> StatePath();
 
-// The folder holding a file: everything before its last separator ("" when there is none).
-std::string ParentFolder(const std::string& path);
-
 }  // namespace tornak::sim

@@ -201,20 +201,13 @@ std::string Untagged(const std::string& message) {
   return tag == std::string::npos ? message : message.substr(tag + 2);
 }
 
-// "(/bridges/0/vid) type must be ..." -> "bridges[0].vid: type must be ...".
+// "(/bridges/0/vid) type must be ..." -> "/bridges/0/vid: type must be ...": where in the file,
+// as a JSON pointer.
 std::string Located(const std::string& message) {
   const std::string what = Untagged(message);
-  if (what.rfind("(/", 0) != 0) return "the file: " + what;
   const std::size_t end = what.find(") ");
-  std::string where;
-  for (std::size_t start = 2, slash; start < end; start = slash + 1) {
-    slash = std::min(what.find('/', start), end);
-    const std::string token = what.substr(start, slash - start);
-    const bool index =
-        !token.empty() && std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; });
-    where += index ? "[" + token + "]" : (where.empty() ? "" : ".") + token;
-  }
-  return where + ": " + what.substr(end + 2);
+  if (what.rfind("(/", 0) != 0 || end == std::string::npos) return "the file: " + what;
+  return what.substr(1, end - 1) + ": " + what.substr(end + 2);
 }
 
 }  // namespace

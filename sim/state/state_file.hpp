@@ -10,28 +10,14 @@
 
 namespace tornak::sim {
 
-// The state file's text: JSON, one object.
-//
-//   {
-//     "tornak-sim-state": 2,
-//     "bridges": [
-//       {
-//         "name": "bridge1", "seen": "new", "vid": "10C4", "pid": "EA60", "pending_pid": "EA61",
-//         "serial": "0001", "product": {"hex": "4B6176FF"},
-//         "list": {"serial": "0001", "description": "...", "path": "\\\\?\\usb#vid_10c4&pid_ea60#..."},
-//         "serial_length": 200, "unterminated": ["path"], "reenumeration_ms": 300,
-//         "away_until": 1745000000000
-//       }
-//     ],
-//     "failures": [{"operation": "CP210x_Open", "status": "0x00005304", "generation": "new"}],
-//     "handles": [{"value": "7E5700000002", "generation": "new", "bridge": "bridge1"}],
-//     "opens": {"new": 2, "old": 0}, "closes": {"new": 1, "old": 0}, "next_handle": 3
-//   }
-//
-// A string of printable ASCII is kept as it is; any other, {"hex": ...} of its bytes, so that
-// every byte string survives exactly. A bridge's pending IDs, reported lengths, unterminated list
-// strings and time away are there only when set; a failure without a generation applies to both;
-// a handle whose bridge went away has "bridge": null. A cut-off file is not JSON, and so fails.
+// The state file's text: one JSON object, "tornak-sim-state": 2 first, then "bridges" (each
+// with "name", "seen", "vid", "pid", "serial", "product" and "list": {"serial", "description",
+// "path"}; "pending_vid", "pending_pid", "serial_length", "product_length", "unterminated",
+// "reenumeration_ms" and "away_until" only when set), "failures" ({"operation", "status",
+// "generation" unless both}), "handles" ({"value", "generation", "bridge", null once it went
+// away}), "opens" and "closes" ({"new", "old"}) and "next_handle". IDs, statuses and handle
+// values are hex strings; a byte string is plain text while it is printable ASCII, else
+// {"hex": ...} of its bytes, so that every byte survives. A cut-off file is not JSON, and fails.
 std::string FormatState(const State& state);
 
 // What is wrong with a state file: the field at fault (bridges[0].vid) or the place in the text,

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "sim/platform.hpp"
 #include "sim/sim_status.hpp"
@@ -245,14 +247,14 @@ TEST_F(Library, ResetWithATimeAwayHidesTheBridgeUntilItIsBackAndOutlivesTheLibra
   std::uint32_t count = 0;
   for (int waited = 0; waited < 10000 && count == 0; waited += 20) {
     ASSERT_EQ(old_.CP210x_GetNumDevices(&count), kSuccess);
-    if (count == 0) platform::SleepMilliseconds(20);
+    if (count == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   ASSERT_EQ(count, 1u) << "the bridge did not come back";
   EXPECT_EQ(Pid(old_, Open(old_)), 0x840E);
   if (!platform::kWindows) return;
   ASSERT_EQ(announced.size(), 2u) << "the departure and the return";
   EXPECT_GE(announced[1] - announced[0], 1000u);
-  for (int waited = 0; waited < 5000 && test::LibraryLoaded(file); waited += 20) platform::SleepMilliseconds(20);
+  for (int waited = 0; waited < 5000 && test::LibraryLoaded(file); waited += 20) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_FALSE(test::LibraryLoaded(file)) << "the announcer did not let go of the library";
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -87,7 +88,7 @@ TEST(StateLock, HeldLockKeepsOthersOutUntilReleased) {
 
 TEST(StateLock, StaleLockOfADeadHolderIsBroken) {
   TempStateFile file;
-  ASSERT_TRUE(platform::MakeFolder(file.Path() + ".lock"));
+  ASSERT_TRUE(std::filesystem::create_directory(file.Path() + ".lock"));
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   // Younger than the stale age: still respected.
   const LockTiming patient{60000, 100};

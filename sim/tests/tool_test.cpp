@@ -193,7 +193,7 @@ TEST_F(Tool, MalformedFileIsReportedAndLeftAlone) {
     const Outcome outcome = Run(command);
     EXPECT_EQ(outcome.code, kExitError);
     EXPECT_TRUE(Contains(outcome.err, "malformed state file " + file_.Path() +
-                                          ": bridges[0].vid: expected 1 to 4 hex digits, found \"nope\"\n"))
+                                          ": /bridges/0/vid: expected 1 to 4 hex digits, found \"nope\"\n"))
         << outcome.err;
   }
   EXPECT_EQ(platform::ReadFileBytes(file_.Path()), text);

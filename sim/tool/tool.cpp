@@ -21,21 +21,14 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A command that cannot be carried out on this state; exit code 1.
-class CommandError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 constexpr char kNotes[] = R"(
 OPERATION is an entry point name such as CP210x_Open. STATUS is decimal or 0x hex.
 The state file is --state FILE, else $TORNAK_SIM_STATE, else a per-user default.
 Exit codes: 0 ok, 1 error, 2 usage error.
 )";
 
-// An option whose every occurrence, in command-line order, `read`s its text and hands the value
-// to `take`. The text parsers of the state file do the reading, so that the tool takes exactly
-// what the file holds; a text they refuse is a usage error saying what the option `takes`.
+// An option whose every occurrence, in command-line order, `read`s its text (nullopt: a usage
+// error saying what the option `takes`) and hands the value to `take`.
 template <typename Read, typename Take>
 CLI::Option* AddOption(CLI::App& command, const std::string& name, const std::string& type, const std::string& takes,
                        const std::string& help, Read read, Take take) {
@@ -132,27 +125,10 @@ void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
   }
 }
 
-const CLI::Validator kBridgeName(
-    [](std::string& name) {
-      return IsValidBridgeName(name) ? std::string()
-                                     : "bad bridge name '" + name +
-                                           "' (a letter or digit, then letters, digits, '_', '.' or '-'; at most 64)";
-    },
-    "");
-
-const CLI::Validator kOperation(
-    [](std::string& name) {
-      if (IsEntryPointName(name)) return std::string();
-      std::string known;
-      for (std::string_view entry : EntryPointNames()) known += " " + std::string(entry);
-      return "'" + name + "' is not a library operation; these are:" + known;
-    },
-    "");
-
-Bridge& AttachedBridge(State& state, const std::string& name) {
-  Bridge* bridge = state.FindBridge(name);
-  if (bridge == nullptr) throw CommandError("no bridge named '" + name + "' is attached");
-  return *bridge;
+// A text that `valid` takes as it is.
+template <typename Valid>
+auto Checked(Valid valid) {
+  return [valid](const std::string& text) { return valid(text) ? std::optional(text) : std::nullopt; };
 }
 
 // What a command does with the state file at `path`, once its arguments are parsed.
@@ -185,7 +161,7 @@ class Parser {
         std::string attached;
         ChangeBridges(path, [&](State& state) {
           if (name && state.FindBridge(*name) != nullptr)
-            throw CommandError("a bridge named '" + *name + "' is attached already");
+            throw std::runtime_error("a bridge named '" + *name + "' is attached already");
           std::string free = "bridge1";
           for (int number = 2; state.FindBridge(free) != nullptr; ++number) free = "bridge" + std::to_string(number);
           const std::string serial = std::to_string(state.bridges.size() + 1);
@@ -204,7 +180,9 @@ class Parser {
       if (edit_.empty()) throw UsageError("set: nothing to change");
       action_ = [name = *name_, edit = edit_](const std::string& path, std::ostream&) {
         ChangeBridges(path, [&](State& state) {
-          ChangeBridge(AttachedBridge(state, name), [&](Bridge& bridge) { Apply(edit, bridge); });
+          Bridge* bridge = state.FindBridge(name);
+          if (bridge == nullptr) throw std::runtime_error("no bridge named '" + name + "' is attached");
+          ChangeBridge(*bridge, [&](Bridge& changed) { Apply(edit, changed); });
         });
       };
     });
@@ -215,7 +193,7 @@ class Parser {
       if (!all_ && !name_) throw UsageError("detach: give a bridge name or --all");
       action_ = [name = name_](const std::string& path, std::ostream&) {
         ChangeBridges(path, [&](State& state) {
-          if (name && !state.Detach(*name)) throw CommandError("no bridge named '" + *name + "' is attached");
+          if (name && !state.Detach(*name)) throw std::runtime_error("no bridge named '" + *name + "' is attached");
           while (!name && !state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
         });
       };
@@ -225,9 +203,11 @@ class Parser {
     auto* fail =
         Command("fail", "make a library operation return STATUS until cleared; with --clear, clear injected failures",
                 [this] { action_ = FailOrClear(); });
-    AddOption(*fail, "OPERATION", "", "an entry point", "the entry point; with --clear, all when left out", AnyText,
-              [this](const std::string& operation) { operation_ = operation; })
-        ->check(kOperation);
+    std::string operations;
+    for (std::string_view name : EntryPointNames()) operations += " " + std::string(name);
+    AddOption(*fail, "OPERATION", "", "an entry point of the library, one of" + operations,
+              "the entry point; with --clear, all when left out", Checked(IsEntryPointName),
+              [this](const std::string& operation) { operation_ = operation; });
     AddOption(*fail, "STATUS", "", "a status", "the status it returns", AnyText, [this](const std::string& status) {
       status_ = status;
     })->excludes(fail->add_flag("--clear", clear_, "clear instead"));
@@ -273,7 +253,7 @@ class Parser {
       return;
     }
     const auto path = stateFile_ ? std::optional(NativeStatePath(*stateFile_, platform::kWindows)) : StatePath();
-    if (!path) throw CommandError("no place for the state file: set TORNAK_SIM_STATE or give --state FILE");
+    if (!path) throw std::runtime_error("no place for the state file: set TORNAK_SIM_STATE or give --state FILE");
     action_(*path, out);
   }
 
@@ -283,8 +263,8 @@ class Parser {
   }
 
   CLI::Option* AddName(CLI::App& command, const std::string& help) {
-    return AddOption(command, "NAME", "", "a name", help, AnyText, [this](const std::string& name) { name_ = name; })
-        ->check(kBridgeName);
+    return AddOption(command, "NAME", "", "a letter or digit, then letters, digits, '_', '.' or '-', at most 64", help,
+                     Checked(IsValidBridgeName), [this](const std::string& name) { name_ = name; });
   }
 
   std::string Usage() const { return app_.get_formatter()->make_help(&app_, "tornak-sim", CLI::AppFormatMode::All); }
@@ -310,13 +290,10 @@ class Parser {
     if (*status == 0) throw UsageError("fail: status 0 is success; use fail --clear to stop a failure");
     return [failure = Failure{*operation_, generation_, *status}](const std::string& path, std::ostream&) {
       UpdateState(path, [&](State& state) {
-        auto same = std::find_if(state.failures.begin(), state.failures.end(), [&](const Failure& other) {
+        std::erase_if(state.failures, [&](const Failure& other) {
           return other.operation == failure.operation && other.generation == failure.generation;
         });
-        if (same != state.failures.end())
-          *same = failure;
-        else
-          state.failures.push_back(failure);
+        state.failures.push_back(failure);
         return true;
       });
     };
