@@ -17,7 +17,7 @@
 #include "bench/table.hpp"
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 
 namespace tornak::bench {

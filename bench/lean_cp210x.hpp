@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "sim/state.hpp"
+#include "sim/state/state.hpp"
 #include "vendor/cp210x.hpp"
 
 namespace tornak::bench {

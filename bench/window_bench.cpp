@@ -20,10 +20,10 @@
 #include "bench/measured_process.hpp"
 #include "bench/table.hpp"
 #include "sim/platform.hpp"
-#include "sim/state_path.hpp"
+#include "sim/state/path.hpp"
 #include "identity/presets.hpp"
 #include "identity/probe.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
@@ -95,7 +95,7 @@ void SetBridgeAttached(const std::string& path, bool attached) {
 }
 
 std::uint64_t NewGenerationOpens(const std::string& path) {
-  return sim::ReadState(path).opens[sim::Index(sim::Generation::New)];
+  return sim::ReadState(path).opens[sim::Index(LibraryGeneration::New)];
 }
 
 std::wstring RvidText(HWND window) { return testing::ReadOut(window, "Rvid"); }

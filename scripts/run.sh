@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts tornak under Wine on the simulated bridge.
 #
-# Attaches one simulated bridge (seen by the new library generation) unless the state file
-# already has bridges. With a display (DISPLAY set) the window opens there; without one it runs
+# Attaches one simulated bridge (seen by the new library generation, and away for 300 ms after
+# each reset, as a real one is while it enumerates again) unless the state file already has
+# bridges. With a display (DISPLAY set) the window opens there; without one it runs
 # on a virtual display and a screenshot of the window is written to build/screenshot.png.
 # Runs until the window is closed or Ctrl-C.
 #
 #   TORNAK_SIM_STATE   the simulated bridge's state file (default: tornak-sim's own default for
-#                      this user, ~/.local/state/tornak-sim/state.txt)
+#                      this user, ~/.local/state/tornak-sim/state.json)
 #   TORNAK_BUILD_DIR   build folder of the Windows preset (default: build/windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,7 +30,7 @@ cmake --build "$build" --parallel 2 --target "${targets[@]}"
 bin="$root/$build/bin"
 
 # One state file for the libraries under Wine and for tornak-sim, native or not.
-export TORNAK_SIM_STATE="${TORNAK_SIM_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/tornak-sim/state.txt}"
+export TORNAK_SIM_STATE="${TORNAK_SIM_STATE:-${XDG_STATE_HOME:-$HOME/.local/state}/tornak-sim/state.json}"
 mkdir -p "$(dirname "$TORNAK_SIM_STATE")"
 
 wait "$prefix_pid"
@@ -55,7 +56,7 @@ sim() {
 
 sim show
 if grep -q "none attached" "$sim_output"; then
-  sim attach
+  sim attach --reenumeration-ms 300
   echo "Attached simulated bridge $(tr -d '\r' <"$sim_output")."
 else
   echo "Using the bridges already in $TORNAK_SIM_STATE."

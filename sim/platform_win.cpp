@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <dbt.h>
 
-#include <algorithm>
 #include <string>
 
 #include "sim/platform.hpp"
@@ -19,6 +18,20 @@ bool IsPassing(DWORD error) {
 
 constexpr int kPassingRetries = 100;
 constexpr int kRetryPauseMilliseconds = 10;
+
+// The module this code is linked into; `flags` as for GetModuleHandleExW.
+HMODULE ThisModule(DWORD flags) {
+  static const char anchor = 0;
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | flags, reinterpret_cast<LPCWSTR>(&anchor), &module);
+  return module;
+}
+
+DWORD WINAPI AnnounceAfter(void* milliseconds) {
+  Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(milliseconds)));
+  AnnounceDeviceChange();
+  FreeLibraryAndExitThread(ThisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT), 0);
+}
 
 }  // namespace
 
@@ -62,22 +75,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
-void WriteNewFile(const std::string& path, const std::string& bytes) {
-  UniqueFile file(
-      CreateFileW(Utf8ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw StateIoError("create", path, SystemErrorText(GetLastError()));
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    DWORD count = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 20));
-    if (!WriteFile(file.Get(), bytes.data() + written, chunk, &count, nullptr))
-      throw StateIoError("write", path, SystemErrorText(GetLastError()));
-    written += count;
-  }
-  // A delayed write error surfaces only at close.
-  if (!file.Close()) throw StateIoError("write", path, SystemErrorText(GetLastError()));
-}
-
 void RenameOver(const std::string& from, const std::string& to) {
   const std::wstring wideFrom = Utf8ToWide(from);
   const std::wstring wideTo = Utf8ToWide(to);
@@ -89,40 +86,7 @@ void RenameOver(const std::string& from, const std::string& to) {
   }
 }
 
-void RemoveFile(const std::string& path) noexcept { DeleteFileW(Utf8ToWide(path).c_str()); }
-
-void MakeFolders(const std::string& path) noexcept {
-  for (std::size_t separator = path.find_first_of("/\\", 1); separator != std::string::npos;
-       separator = path.find_first_of("/\\", separator + 1))
-    CreateDirectoryW(Utf8ToWide(path.substr(0, separator)).c_str(), nullptr);
-  CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr);
-}
-
-bool MakeFolder(const std::string& path) {
-  if (CreateDirectoryW(Utf8ToWide(path).c_str(), nullptr)) return true;
-  const DWORD error = GetLastError();
-  if (error == ERROR_ALREADY_EXISTS) return false;
-  // A folder being removed by its last holder can refuse a new one for a moment.
-  if (IsPassing(error)) return false;
-  throw StateIoError("create folder", path, SystemErrorText(error));
-}
-
-void RemoveFolder(const std::string& path) noexcept { RemoveDirectoryW(Utf8ToWide(path).c_str()); }
-
-std::optional<double> SecondsSinceModified(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(Utf8ToWide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  FILETIME now{};
-  GetSystemTimeAsFileTime(&now);
-  auto ticks = [](const FILETIME& time) {
-    return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-  };
-  return static_cast<double>(ticks(now) - ticks(data.ftLastWriteTime)) / 1e7;
-}
-
 unsigned long ProcessId() { return GetCurrentProcessId(); }
-
-void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 void AnnounceDeviceChange() noexcept {
   try {
@@ -134,6 +98,16 @@ void AnnounceDeviceChange() noexcept {
   // program's own button press does not re-enter that program's window procedure. The message
   // carries no pointer, so it may travel posted.
   PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+}
+
+void AnnounceDeviceChangeLater(std::uint32_t milliseconds) noexcept {
+  // A reference of the thread's own to the module this code is in: the program may free the
+  // library before the thread is done, and the thread lets go of it as its very last step.
+  HMODULE self = ThisModule(0);
+  if (self == nullptr) return;
+  const UniqueKernelHandle thread(
+      CreateThread(nullptr, 0, AnnounceAfter, reinterpret_cast<void*>(std::uintptr_t{milliseconds}), 0, nullptr));
+  if (!thread) FreeLibrary(self);
 }
 
 }  // namespace tornak::sim::platform

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -9,29 +8,26 @@
 
 #include "convert/hex_digits.hpp"
 #include "fault/fault.hpp"
+#include "sim/library/bridge_model.hpp"
 #include "vendor/cp210x.hpp"
 
 namespace tornak::testing {
 
-// An in-process stand-in for one library generation: answers from the fields below and
-// records every call, with its arguments, as a line of text ("Open 0", "SetPid EA60").
-class RecordingCp210x final : public Cp210x {
+// One library generation in-process: the simulated bridge's model, every call recorded with its
+// arguments as a line of text ("Open 0", "SetPid EA60"). The fake is itself the bridge the model
+// reports (sim::DefaultBridge at first), attached numDevices times; what the model changes in it,
+// such as a reset's new IDs, stays. Around the model a test can fail an operation with a status
+// after it answered, throw a Fault instead, or answer without the model and so write nothing; and
+// it chooses the handle value the caller is given.
+class RecordingCp210x final : public Cp210x, public sim::Bridge {
  public:
-  explicit RecordingCp210x(std::string name = "lib") : name_(std::move(name)) {}
+  explicit RecordingCp210x(std::string library = "lib")
+      : sim::Bridge(sim::DefaultBridge("bridge1")), library_(std::move(library)) {}
 
-  // What the fake bridge reports.
   std::uint32_t numDevices = 1;
-  std::array<std::string, 3> listStrings{"0001", "CP2102N USB to UART Bridge Controller", "\\\\?\\usb#vid_10c4&pid_ea60#0001"};
   std::uintptr_t handle = HandleValue(0x42);
-  std::uint16_t vid = 0x10C4;
-  std::uint16_t pid = 0xEA60;
-  std::string serial = "0001";
-  std::string product = "CP2102N USB to UART Bridge Controller";
-  int serialLength = -1;   // reported length when not -1
-  int productLength = -1;  // reported length when not -1
 
-  // Failures: a non-zero status for an operation ("Open"), or a Fault thrown by it; and
-  // operations that fail without writing their out arguments.
+  // By operation ("Open"): a status returned in place of the model's, a Fault thrown, no answer.
   std::map<std::string, CP210x_STATUS> statuses;
   std::set<std::string> throwing;
   std::set<std::string> silent;
@@ -50,71 +46,79 @@ class RecordingCp210x final : public Cp210x {
   }
 
   CP210x_STATUS CP210x_GetNumDevices(std::uint32_t* count) override {
-    return Answer("GetNumDevices", [&] { *count = numDevices; });
+    return Answer("GetNumDevices", [&](Cp210x& model) { return model.CP210x_GetNumDevices(count); });
   }
   CP210x_STATUS CP210x_GetProductString(std::uint32_t index, void* buffer, std::uint32_t selector) override {
-    return Answer("GetProductString " + std::to_string(index) + " " + std::to_string(selector), [&] {
-      const std::string& text = listStrings.at(selector);
-      Fill(buffer, kListStringBufferSize, text);
-    });
+    return Answer("GetProductString " + std::to_string(index) + " " + std::to_string(selector),
+                  [&](Cp210x& model) { return model.CP210x_GetProductString(index, buffer, selector); });
   }
   CP210x_STATUS CP210x_Open(std::uint32_t index, CP210x_HANDLE* out) override {
-    return Answer("Open " + std::to_string(index), [&] { *out = reinterpret_cast<CP210x_HANDLE>(handle); });
+    return Answer("Open " + std::to_string(index), [&](Cp210x& model) {
+      const CP210x_STATUS status = model.CP210x_Open(index, &opened_);
+      if (status == 0) *out = reinterpret_cast<CP210x_HANDLE>(handle);
+      return status;
+    });
   }
-  CP210x_STATUS CP210x_Close(CP210x_HANDLE h) override { return Answer("Close" + Of(h), [] {}); }
-  CP210x_STATUS CP210x_Reset(CP210x_HANDLE h) override { return Answer("Reset" + Of(h), [] {}); }
+  CP210x_STATUS CP210x_Close(CP210x_HANDLE h) override {
+    return Answer("Close" + Of(h), [&](Cp210x& model) { return model.CP210x_Close(Model(h)); });
+  }
+  CP210x_STATUS CP210x_Reset(CP210x_HANDLE h) override {
+    return Answer("Reset" + Of(h), [&](Cp210x& model) { return model.CP210x_Reset(Model(h)); });
+  }
   CP210x_STATUS CP210x_GetDeviceVid(CP210x_HANDLE h, std::uint16_t* out) override {
-    return Answer("GetDeviceVid" + Of(h), [&] { *out = vid; });
+    return Answer("GetDeviceVid" + Of(h), [&](Cp210x& model) { return model.CP210x_GetDeviceVid(Model(h), out); });
   }
   CP210x_STATUS CP210x_GetDevicePid(CP210x_HANDLE h, std::uint16_t* out) override {
-    return Answer("GetDevicePid" + Of(h), [&] { *out = pid; });
+    return Answer("GetDevicePid" + Of(h), [&](Cp210x& model) { return model.CP210x_GetDevicePid(Model(h), out); });
   }
   CP210x_STATUS CP210x_GetDeviceSerialNumber(CP210x_HANDLE h, void* buffer, std::uint8_t* length, int ascii) override {
-    return Answer("GetDeviceSerialNumber" + Of(h) + " " + std::to_string(ascii), [&] {
-      Fill(buffer, kSerialBufferSize, serial);
-      *length = static_cast<std::uint8_t>(serialLength >= 0 ? serialLength : static_cast<int>(serial.size()));
+    return Answer("GetDeviceSerialNumber" + Of(h) + " " + std::to_string(ascii), [&](Cp210x& model) {
+      return model.CP210x_GetDeviceSerialNumber(Model(h), buffer, length, ascii);
     });
   }
   CP210x_STATUS CP210x_GetDeviceProductString(CP210x_HANDLE h, void* buffer, std::uint8_t* length, int ascii) override {
-    return Answer("GetDeviceProductString" + Of(h) + " " + std::to_string(ascii), [&] {
-      Fill(buffer, kProductBufferSize, product);
-      *length = static_cast<std::uint8_t>(productLength >= 0 ? productLength : static_cast<int>(product.size()));
+    return Answer("GetDeviceProductString" + Of(h) + " " + std::to_string(ascii), [&](Cp210x& model) {
+      return model.CP210x_GetDeviceProductString(Model(h), buffer, length, ascii);
     });
   }
   CP210x_STATUS CP210x_SetPid(CP210x_HANDLE h, std::uint32_t value) override {
-    return Answer("SetPid" + Of(h) + " " + HexDigits(value), [&] { pendingPid = value; });
+    return Answer("SetPid" + Of(h) + " " + HexDigits(value),
+                  [&](Cp210x& model) { return model.CP210x_SetPid(Model(h), value); });
   }
   CP210x_STATUS CP210x_SetVid(CP210x_HANDLE h, std::uint32_t value) override {
-    return Answer("SetVid" + Of(h) + " " + HexDigits(value), [&] { pendingVid = value; });
+    return Answer("SetVid" + Of(h) + " " + HexDigits(value),
+                  [&](Cp210x& model) { return model.CP210x_SetVid(Model(h), value); });
   }
-
-  std::uint32_t pendingPid = 0;
-  std::uint32_t pendingVid = 0;
 
  private:
-  template <typename Write>
-  CP210x_STATUS Answer(const std::string& call, Write write) {
+  template <typename Ask>
+  CP210x_STATUS Answer(const std::string& call, Ask ask) {
     calls.push_back(call);
     const std::string operation = call.substr(0, call.find(' '));
-    if (throwing.count(operation) != 0)
-      throw Fault::MissingEntryPoint("CP210x_" + operation, name_);
-    if (silent.count(operation) == 0) write();
-    const auto status = statuses.find(operation);
-    return status == statuses.end() ? 0 : status->second;
+    if (throwing.count(operation) != 0) throw Fault::MissingEntryPoint("CP210x_" + operation, library_);
+    CP210x_STATUS status = 0;
+    if (silent.count(operation) == 0) {
+      state_.bridges.assign(numDevices, *this);
+      sim::BridgeModel model(state_, LibraryGeneration::New);
+      status = ask(model);
+      if (numDevices > 0) static_cast<sim::Bridge&>(*this) = state_.bridges.front();
+    }
+    const auto forced = statuses.find(operation);
+    return forced == statuses.end() ? status : forced->second;
   }
+
+  // The model's own handle for the one this fake handed out; any other goes to it unchanged.
+  CP210x_HANDLE Model(CP210x_HANDLE h) const { return reinterpret_cast<std::uintptr_t>(h) == handle ? opened_ : h; }
 
   // The handle is shown only when it is not the one this fake handed out.
   std::string Of(CP210x_HANDLE h) const {
-    return reinterpret_cast<std::uintptr_t>(h) == handle ? std::string{} : " handle?" + HexDigits(reinterpret_cast<std::uintptr_t>(h));
+    return reinterpret_cast<std::uintptr_t>(h) == handle ? std::string{}
+                                                         : " handle?" + HexDigits(reinterpret_cast<std::uintptr_t>(h));
   }
 
-  static void Fill(void* buffer, int size, const std::string& text) {
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
-    for (int i = 0; i < size && i < static_cast<int>(text.size()); ++i) bytes[i] = static_cast<std::uint8_t>(text[static_cast<std::size_t>(i)]);
-    if (static_cast<int>(text.size()) < size) bytes[text.size()] = 0;
-  }
-
-  std::string name_;
+  sim::State state_;  // the model's: the bridges (copies of this one), the open handles
+  CP210x_HANDLE opened_ = nullptr;
+  std::string library_;
 };
 
 }  // namespace tornak::testing

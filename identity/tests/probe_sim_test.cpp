@@ -8,7 +8,7 @@
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
 #include "identity/testing/recording_display.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 
@@ -61,7 +61,7 @@ TEST_F(ProbeThroughSimulator, BridgeOnTheNewDriverIsShownAndTheOldLibraryStaysUn
             u"SNa CP2102 USB to UART Bridge Controller \\\\?\\usb#vid_10c4&pid_ea60#SNa#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
   EXPECT_TRUE(state.NewDriverActive);
   EXPECT_FALSE(oldLibrary.IsLoaded());
-  EXPECT_EQ(Saved().opens[sim::Index(sim::Generation::New)], 2u);
+  EXPECT_EQ(Saved().opens[sim::Index(LibraryGeneration::New)], 2u);
   ExpectEveryOpenClosed();
 }
 
@@ -91,7 +91,7 @@ TEST_F(ProbeThroughSimulator, TwoBridgesWarnOncePerGeneration) {
 TEST_F(ProbeThroughSimulator, FailedQueryFallsBackToTheOldLibraryAndClosesItsHandle) {
   sim::State saved;
   saved.bridges = {Bridge("a", sim::Visibility::Both)};
-  saved.failures = {{"CP210x_GetDeviceVid", sim::Generation::New, 0x22}};
+  saved.failures = {{"CP210x_GetDeviceVid", LibraryGeneration::New, 0x22}};
   sim::WriteState(file.Path(), saved);
   Refresh();
   EXPECT_EQ(display[DisplayField::DriverType], u"Old driver");

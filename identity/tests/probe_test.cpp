@@ -44,11 +44,12 @@ TEST_F(Probe, BridgeSeenByNewLibraryIsReadInOrderAndOldLibraryIsNotCalled) {
   EXPECT_THAT(oldLib.calls, IsEmpty());
   EXPECT_THAT(display.order, ElementsAre("ProdString", "Rvid", "Rpid", "Rsernum", "Rprodstr", "DriverType"));
   EXPECT_EQ(display[DisplayField::ProdString],
-            u"0001 CP2102N USB to UART Bridge Controller \\\\?\\usb#vid_10c4&pid_ea60#0001");
+            u"0001 CP2102 USB to UART Bridge Controller "
+            u"\\\\?\\usb#vid_10c4&pid_ea60#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
   EXPECT_EQ(display[DisplayField::Rvid], u"10C4");
   EXPECT_EQ(display[DisplayField::Rpid], u"EA60");
   EXPECT_EQ(display[DisplayField::Rsernum], u"0001");
-  EXPECT_EQ(display[DisplayField::Rprodstr], u"CP2102N USB to UART Bridge Controller");
+  EXPECT_EQ(display[DisplayField::Rprodstr], u"CP2102 USB to UART Bridge Controller");
   EXPECT_EQ(display[DisplayField::DriverType], u"New driver");
   EXPECT_TRUE(state.NewDriverActive);
   EXPECT_EQ(state.NumDevices, 1);
@@ -198,7 +199,7 @@ TEST_F(Probe, SummaryLineComesFromTheListAndSurvivesFailures) {
 TEST_F(Probe, BuffersAreNotClearedBetweenTheTwoAttempts) {
   // The new attempt lists the bridge but cannot open it; the old one opens it without listing.
   newLib.statuses = {{"Open", 1}};
-  newLib.listStrings = {"S", "D", "P"};
+  newLib.list = {"S", "D", "P"};
   oldLib.numDevices = 1;
   oldLib.silent = {"GetProductString"};
   Run();
@@ -229,7 +230,8 @@ TEST_F(Probe, OverlongSerialIsASubscriptFaultAfterTheDeviceIsClosed) {
 }
 
 TEST_F(Probe, UnterminatedListStringIsASubscriptFault) {
-  newLib.listStrings[1] = std::string(300, 'x');
+  newLib.list[kListDescription] = std::string(300, 'x');
+  newLib.unterminated[kListDescription] = true;
   try {
     Run();
     FAIL() << "no fault";

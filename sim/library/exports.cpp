@@ -2,14 +2,13 @@
 // generations; TORNAK_SIM_GENERATION (New or Old) says which one this build is.
 
 #include <mutex>
-#include <type_traits>
-#include <utility>
+#include <string_view>
 
-#include "sim/library/bridge_operations.hpp"
+#include "sim/library/bridge_model.hpp"
 #include "sim/platform.hpp"
 #include "sim/sim_status.hpp"
-#include "sim/state_path.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/path.hpp"
+#include "sim/state/store.hpp"
 
 #ifndef TORNAK_SIM_GENERATION
 #error "TORNAK_SIM_GENERATION must be New or Old"
@@ -21,46 +20,17 @@
 #define SIM_EXPORT __attribute__((visibility("default")))
 #endif
 
-// Declared from the one list of shapes: a definition below that strays from it is a second
-// C function of the same name, which does not compile.
-#define SIM_DECLARE_EXPORT(name, params, args) extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params;
-CP210X_ENTRY_POINTS(SIM_DECLARE_EXPORT)
-#undef SIM_DECLARE_EXPORT
-
-#define SIM_CHECK_SHAPE(name, params, args) \
-  static_assert(std::is_same_v<decltype(&name), Cp210xSig_##name>, #name " does not have the library's shape");
-CP210X_ENTRY_POINTS(SIM_CHECK_SHAPE)
-#undef SIM_CHECK_SHAPE
-
 namespace {
 
 using namespace tornak::sim;
 
-constexpr Generation kGeneration = Generation::TORNAK_SIM_GENERATION;
+constexpr tornak::LibraryGeneration kGeneration = tornak::LibraryGeneration::TORNAK_SIM_GENERATION;
 
 // The program calls from one thread, but nothing stops a test or a tool from using more.
 std::mutex& Serialised() {
   static std::mutex mutex;
   return mutex;
 }
-
-#ifdef TORNAK_SIM_IN_MEMORY
-// The benchmark's build: the state lives in this process alone, seeded with the bridge
-// `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
-State& Memory() {
-  static State state = [] {
-    State seeded;
-    seeded.bridges.push_back(DefaultBridge("bridge1"));
-    return seeded;
-  }();
-  return state;
-}
-#else
-StateCache& Cache() {
-  static StateCache cache;
-  return cache;
-}
-#endif
 
 CP210x_STATUS StatusOfFault() noexcept {
   try {
@@ -72,117 +42,78 @@ CP210x_STATUS StatusOfFault() noexcept {
   }
 }
 
-// An operation that only looks: served from the cached state.
-template <typename Look>
-CP210x_STATUS Query(const char* operation, Look look) noexcept {
+#ifdef TORNAK_SIM_IN_MEMORY
+// The benchmark's build: the state lives in this process alone, seeded with the bridge
+// `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
+template <typename Operation>
+CP210x_STATUS Call(std::string_view, Operation operation) noexcept {
   try {
     std::lock_guard guard(Serialised());
-#ifdef TORNAK_SIM_IN_MEMORY
-    const State& state = Memory();
-#else
-    const auto path = StatePath();
-    if (!path) return kIoError;
-    const State& state = Cache().Current(*path);
-#endif
-    if (auto failure = state.InjectedFailure(operation, kGeneration)) return *failure;
-    return look(state);
+    static State state = [] {
+      State seeded;
+      seeded.bridges.push_back(DefaultBridge("bridge1"));
+      return seeded;
+    }();
+    BridgeModel model(state, kGeneration);
+    return operation(model);
   } catch (...) {
     return StatusOfFault();
   }
+}
+#else
+StateCache& Cache() {
+  static StateCache cache;
+  return cache;
 }
 
-// An operation that changes the state: a read-modify-write under the file's lock, written
-// back only when it succeeded.
-template <typename Change>
-CP210x_STATUS Modify(const char* operation, Change change) noexcept {
+bool Changes(std::string_view operation) {
+  return operation == "CP210x_Open" || operation == "CP210x_Close" || operation == "CP210x_Reset" ||
+         operation == "CP210x_SetPid" || operation == "CP210x_SetVid";
+}
+
+// One operation of the bridge model over the state file. One that only looks is served from the
+// cached state; one that changes it is a read-modify-write under the file's lock, written back
+// only when it succeeded.
+template <typename Operation>
+CP210x_STATUS Call(std::string_view name, Operation operation) noexcept {
   try {
     std::lock_guard guard(Serialised());
-#ifdef TORNAK_SIM_IN_MEMORY
-    State state = Memory();
-    if (auto failure = state.InjectedFailure(operation, kGeneration)) return *failure;
-    const CP210x_STATUS status = change(state);
-    if (status == kSuccess) Memory() = std::move(state);
-    return status;
-#else
     const auto path = StatePath();
     if (!path) return kIoError;
+    State cached = Cache().Current(*path);
     // With no state file there is nothing to change and no reason to create its folder: the
     // operation fails on the empty state.
-    const State& cached = Cache().Current(*path);
-    if (!Cache().FileExists()) {
-      if (auto failure = cached.InjectedFailure(operation, kGeneration)) return *failure;
-      State empty;
-      return change(empty);
+    if (!Changes(name) || !Cache().FileExists()) {
+      BridgeModel model(cached, kGeneration);
+      return operation(model);
     }
     CP210x_STATUS status = kIoError;
+    std::uint32_t away = 0;
     UpdateState(*path, [&](State& state) {
-      if (auto failure = state.InjectedFailure(operation, kGeneration)) {
-        status = *failure;
-        return false;
-      }
-      status = change(state);
+      BridgeModel model(state, kGeneration);
+      status = operation(model);
+      away = model.AwayAfterReset();
       return status == kSuccess;
     });
+    // A real bridge drops off the bus at a reset and comes back under its new identity, and
+    // Windows announces both; so does the simulated one, once the state file holds the change.
+    if (status == kSuccess && name == "CP210x_Reset") {
+      platform::AnnounceDeviceChange();
+      if (away > 0) platform::AnnounceDeviceChangeLater(away);
+    }
     return status;
-#endif
   } catch (...) {
     return StatusOfFault();
   }
 }
+#endif
 
 }  // namespace
 
-extern "C" {
-
-CP210x_STATUS CP210X_CALL CP210x_GetNumDevices(std::uint32_t* numDevices) {
-  return Query(__func__, [&](const State& state) { return CountDevices(state, kGeneration, numDevices); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_GetProductString(std::uint32_t deviceIndex, void* buffer, std::uint32_t selector) {
-  return Query(__func__,
-               [&](const State& state) { return ReadListString(state, kGeneration, deviceIndex, buffer, selector); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE* handle) {
-  return Modify(__func__, [&](State& state) { return OpenDevice(state, kGeneration, deviceIndex, handle); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_Close(CP210x_HANDLE handle) {
-  return Modify(__func__, [&](State& state) { return CloseDevice(state, handle); });
-}
-
-// A real bridge drops off the bus at a reset and comes back under its new identity, and Windows
-// announces that; so does the simulated one, once the state file holds the new identity.
-CP210x_STATUS CP210X_CALL CP210x_Reset(CP210x_HANDLE handle) {
-  const CP210x_STATUS status = Modify(__func__, [&](State& state) { return ResetDevice(state, handle); });
-  if (status == kSuccess) platform::AnnounceDeviceChange();
-  return status;
-}
-
-CP210x_STATUS CP210X_CALL CP210x_GetDeviceVid(CP210x_HANDLE handle, std::uint16_t* vid) {
-  return Query(__func__, [&](const State& state) { return ReadVid(state, handle, vid); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_GetDevicePid(CP210x_HANDLE handle, std::uint16_t* pid) {
-  return Query(__func__, [&](const State& state) { return ReadPid(state, handle, pid); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_GetDeviceSerialNumber(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
-                                                      int /*convertToAscii*/) {
-  return Query(__func__, [&](const State& state) { return ReadSerial(state, handle, buffer, length); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_GetDeviceProductString(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
-                                                       int /*convertToAscii*/) {
-  return Query(__func__, [&](const State& state) { return ReadProduct(state, handle, buffer, length); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_SetPid(CP210x_HANDLE handle, std::uint32_t pid) {
-  return Modify(__func__, [&](State& state) { return WritePid(state, handle, pid); });
-}
-
-CP210x_STATUS CP210X_CALL CP210x_SetVid(CP210x_HANDLE handle, std::uint32_t vid) {
-  return Modify(__func__, [&](State& state) { return WriteVid(state, handle, vid); });
-}
-
-}  // extern "C"
+// Each entry point from the one list of shapes, which the binding's types come from too.
+#define SIM_DEFINE_EXPORT(name, params, args)                                  \
+  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                 \
+    return Call(#name, [&](BridgeModel& model) { return model.name args; }); \
+  }
+CP210X_ENTRY_POINTS(SIM_DEFINE_EXPORT)
+#undef SIM_DEFINE_EXPORT

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "sim/platform.hpp"
-#include "sim/state_path.hpp"
+#include "sim/state/path.hpp"
 #include "sim/testing/test_support.hpp"
 
 namespace tornak::sim::test {
@@ -15,7 +15,7 @@ TempStateFile::TempStateFile() {
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   folder_ = folder.string();
-  path_ = (folder / "state.txt").string();
+  path_ = (folder / "state.json").string();
   SetEnvironment(kStateVariable, path_);
 }
 

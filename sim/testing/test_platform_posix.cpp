@@ -55,4 +55,10 @@ int ChildProcess::Wait() {
   return exitCode_;
 }
 
+AnnouncementWatcher::AnnouncementWatcher() = default;
+AnnouncementWatcher::~AnnouncementWatcher() = default;
+std::vector<unsigned long> AnnouncementWatcher::Await(std::size_t, int) { return times_; }
+
+bool LibraryLoaded(const std::string&) { return false; }
+
 }  // namespace tornak::sim::test

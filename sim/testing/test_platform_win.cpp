@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <dbt.h>
 
 #include <stdexcept>
 
@@ -25,6 +26,15 @@ std::wstring Quoted(const std::wstring& argument) {
   }
   quoted.append(backslashes * 2, L'\\');
   return quoted + L"\"";
+}
+
+LRESULT CALLBACK WatcherProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DEVICECHANGE && wParam == DBT_DEVNODES_CHANGED) {
+    auto* times = reinterpret_cast<std::vector<unsigned long>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (times != nullptr) times->push_back(static_cast<unsigned long>(GetMessageTime()));
+    return TRUE;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -71,5 +81,32 @@ int ChildProcess::Wait() {
   exitCode_ = static_cast<int>(code);
   return exitCode_;
 }
+
+AnnouncementWatcher::AnnouncementWatcher() {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = WatcherProcedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"TornakSimAnnouncementWatcher";
+  RegisterClassW(&windowClass);  // fails harmlessly the second time
+  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                windowClass.hInstance, nullptr);
+  if (window == nullptr) throw std::runtime_error("cannot create the watcher window: " + SystemErrorText(GetLastError()));
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&times_));
+  window_ = window;
+}
+
+AnnouncementWatcher::~AnnouncementWatcher() { DestroyWindow(static_cast<HWND>(window_)); }
+
+std::vector<unsigned long> AnnouncementWatcher::Await(std::size_t count, int milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    if (times_.size() >= count || GetTickCount() - start >= static_cast<DWORD>(milliseconds)) return times_;
+    Sleep(10);
+  }
+}
+
+bool LibraryLoaded(const std::string& fileName) { return GetModuleHandleW(Utf8ToWide(fileName).c_str()) != nullptr; }
 
 }  // namespace tornak::sim::test

@@ -39,6 +39,27 @@ std::string ProgramFolder();
 // A program file name as this platform spells it: "tornak-sim" or "tornak-sim.exe".
 std::string ExecutableName(const std::string& stem);
 
+// A hidden top-level window that notes the device-change announcements reaching this process.
+// POSIX has no such windows, and none reach it there.
+class AnnouncementWatcher {
+ public:
+  AnnouncementWatcher();
+  ~AnnouncementWatcher();
+  AnnouncementWatcher(const AnnouncementWatcher&) = delete;
+  AnnouncementWatcher& operator=(const AnnouncementWatcher&) = delete;
+
+  // Dispatches this thread's messages until `count` announcements have come or `milliseconds`
+  // have passed; the time of each (milliseconds of the system's tick count).
+  std::vector<unsigned long> Await(std::size_t count, int milliseconds);
+
+ private:
+  void* window_ = nullptr;
+  std::vector<unsigned long> times_;
+};
+
+// Whether a library of this base name is loaded in this process (Windows only).
+bool LibraryLoaded(const std::string& fileName);
+
 // A program started with arguments; waited for on Wait() or, failing that, on destruction.
 class ChildProcess {
  public:

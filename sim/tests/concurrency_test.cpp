@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "sim/platform.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 
 namespace tornak::sim {
@@ -100,7 +100,7 @@ TEST(Concurrency, WritersLoseNothingAndReadersNeverSeeATornFile) {
   EXPECT_EQ(reader.malformed, 0) << reader.firstProblem;
   EXPECT_EQ(reader.shrank, 0);
   // Nothing but the state file and the go file stays behind: no temporary file, no lock.
-  EXPECT_EQ(file.FolderEntries(), (std::vector<std::string>{"go", "state.txt"}));
+  EXPECT_EQ(file.FolderEntries(), (std::vector<std::string>{"go", "state.json"}));
 }
 
 }  // namespace

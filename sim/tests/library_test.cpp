@@ -5,13 +5,15 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "sim/platform.hpp"
 #include "sim/sim_status.hpp"
-#include "sim/state_path.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/path.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 
@@ -168,7 +170,7 @@ TEST_F(Library, HandlesAreWideAndATruncatedOneIsRejected) {
 
 TEST_F(Library, InjectedFailuresHitTheirGenerationOnly) {
   State state = WithBridges({MakeBridge("b", Visibility::Both)});
-  state.failures = {{"CP210x_GetDeviceVid", Generation::Old, 0x1234}, {"CP210x_Open", std::nullopt, -3}};
+  state.failures = {{"CP210x_GetDeviceVid", LibraryGeneration::Old, 0x1234}, {"CP210x_Open", std::nullopt, -3}};
   Save(state);
   CP210x_HANDLE handle = nullptr;
   EXPECT_EQ(new_.CP210x_Open(0, &handle), -3);
@@ -186,7 +188,9 @@ TEST_F(Library, InjectedFailuresHitTheirGenerationOnly) {
 }
 
 TEST_F(Library, NewIdsTakeEffectAtResetAndAreKept) {
-  Save(WithBridges({MakeBridge("b", Visibility::Both)}));
+  Bridge bridge = MakeBridge("b", Visibility::Both);
+  bridge.list[kListFullPath] = SystemListStrings(bridge)[kListFullPath];
+  Save(WithBridges({bridge}));
   CP210x_HANDLE handle = Open(new_);
   ASSERT_EQ(new_.CP210x_SetPid(handle, 0x1EA61), kSuccess);  // only 16 bits reach the bridge
   ASSERT_EQ(new_.CP210x_SetVid(handle, 0x0403), kSuccess);
@@ -202,6 +206,56 @@ TEST_F(Library, NewIdsTakeEffectAtResetAndAreKept) {
   EXPECT_EQ(saved.vid, 0x0403);
   EXPECT_FALSE(saved.pendingPid || saved.pendingVid);
   EXPECT_EQ(Pid(old_, Open(old_)), 0xEA61);
+  // The system's path names the new identity; strings given by hand stay as they were.
+  EXPECT_EQ(List(new_, 0, kListFullPath), "\\\\?\\usb#vid_0403&pid_ea61#SN-b#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+  EXPECT_EQ(List(new_, 0, kListDescription), "description b");
+}
+
+// The bridge leaves the bus at the reset and comes back when its time is over. The library that
+// reset it is freed at once; its announcement of the return must still come, and the process
+// live on.
+TEST_F(Library, ResetWithATimeAwayHidesTheBridgeUntilItIsBackAndOutlivesTheLibrary) {
+  Bridge bridge = MakeBridge("b", Visibility::Both);
+  bridge.reenumerationMs = 1500;
+  Save(WithBridges({bridge}));
+  const auto quiet = platform::EnvironmentVariable(platform::kQuietVariable);
+  test::UnsetEnvironment(platform::kQuietVariable);
+  test::AnnouncementWatcher watcher;
+  const std::string file = LibraryFileName(LibraryGeneration::New);
+  {
+    LoadedCp210x library(file);  // the only one to load this file, so that its end unloads it
+    CP210x_HANDLE handle = Open(library);
+    ASSERT_EQ(library.CP210x_SetPid(handle, 0x840E), kSuccess);
+    ASSERT_EQ(library.CP210x_Reset(handle), kSuccess);
+    std::uint32_t count = 9;
+    EXPECT_EQ(library.CP210x_GetNumDevices(&count), kSuccess);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(old_.CP210x_GetNumDevices(&count), kSuccess);
+    EXPECT_EQ(count, 0u);
+    CP210x_HANDLE other = nullptr;
+    EXPECT_EQ(library.CP210x_Open(0, &other), kDeviceNotFound);
+    std::uint16_t pid = 0;
+    EXPECT_EQ(library.CP210x_GetDevicePid(handle, &pid), kDeviceNotFound);
+    EXPECT_EQ(library.CP210x_Close(handle), kSuccess);
+  }
+  if (platform::kWindows) {
+    EXPECT_TRUE(test::LibraryLoaded(file)) << "the return's announcer keeps it loaded";
+  }
+  const std::vector<unsigned long> announced = watcher.Await(2, 10000);
+  if (quiet) test::SetEnvironment(platform::kQuietVariable, *quiet);
+
+  std::uint32_t count = 0;
+  for (int waited = 0; waited < 10000 && count == 0; waited += 20) {
+    ASSERT_EQ(old_.CP210x_GetNumDevices(&count), kSuccess);
+    if (count == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(count, 1u) << "the bridge did not come back";
+  EXPECT_EQ(Pid(old_, Open(old_)), 0x840E);
+  if (!platform::kWindows) return;
+  ASSERT_EQ(announced.size(), 2u) << "the departure and the return";
+  EXPECT_GE(announced[1] - announced[0], 1000u);
+  for (int waited = 0; waited < 5000 && test::LibraryLoaded(file); waited += 20) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(test::LibraryLoaded(file)) << "the announcer did not let go of the library";
 }
 
 TEST_F(Library, OverlongAndUnterminatedStringsStayInTheirBuffers) {
@@ -242,7 +296,7 @@ TEST_F(Library, DetachedBridgeFailsItsHandleButLetsItClose) {
   EXPECT_EQ(new_.CP210x_SetPid(handle, 1), kDeviceNotFound);
   EXPECT_EQ(new_.CP210x_Reset(handle), kDeviceNotFound);
   EXPECT_EQ(new_.CP210x_Close(handle), kSuccess);
-  EXPECT_EQ(Saved().closes[Index(Generation::New)], 1u);
+  EXPECT_EQ(Saved().closes[Index(LibraryGeneration::New)], 1u);
 }
 
 TEST_F(Library, MalformedFileFailsEveryOperationUntilRepaired) {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "sim/state_path.hpp"
+#include "sim/state/path.hpp"
 
 namespace tornak::sim {
 namespace {
@@ -29,12 +29,12 @@ TEST(StatePath, VariableWinsOverTheDefault) {
 
 TEST(StatePath, PerUserDefaults) {
   EXPECT_EQ(StatePath(Environment({{"HOME", "/home/u"}, {"XDG_STATE_HOME", "/xdg"}}), false),
-            "/xdg/tornak-sim/state.txt");
+            "/xdg/tornak-sim/state.json");
   // A relative XDG_STATE_HOME is not to be used.
   EXPECT_EQ(StatePath(Environment({{"HOME", "/home/u"}, {"XDG_STATE_HOME", "xdg"}}), false),
-            "/home/u/.local/state/tornak-sim/state.txt");
+            "/home/u/.local/state/tornak-sim/state.json");
   EXPECT_EQ(StatePath(Environment({{"LOCALAPPDATA", "C:\\Users\\u\\AppData\\Local"}, {"HOME", "/home/u"}}), true),
-            "C:\\Users\\u\\AppData\\Local\\tornak-sim\\state.txt");
+            "C:\\Users\\u\\AppData\\Local\\tornak-sim\\state.json");
   EXPECT_EQ(StatePath(Environment({}), false), std::nullopt);
   EXPECT_EQ(StatePath(Environment({{"HOME", "/home/u"}}), true), std::nullopt);
 }

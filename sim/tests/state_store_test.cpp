@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "sim/platform.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 
 namespace tornak::sim {
@@ -39,15 +40,15 @@ TEST(StateStore, UpdateWritesAndLeavesNothingBehind) {
   });
   UpdateState(file.Path(), [](State& state) {
     state.bridges.push_back(SomeBridge("b", 0xEA61));
-    ++state.opens[Index(Generation::Old)];
+    ++state.opens[Index(LibraryGeneration::Old)];
     return true;
   });
   const State state = ReadState(file.Path());
   ASSERT_EQ(state.bridges.size(), 2u);
   EXPECT_EQ(state.bridges[1].name, "b");
-  EXPECT_EQ(state.opens[Index(Generation::Old)], 1u);
+  EXPECT_EQ(state.opens[Index(LibraryGeneration::Old)], 1u);
   // No temporary file and no lock folder stay once a change is done.
-  EXPECT_EQ(file.FolderEntries(), std::vector<std::string>{"state.txt"});
+  EXPECT_EQ(file.FolderEntries(), std::vector<std::string>{"state.json"});
 }
 
 TEST(StateStore, FailedChangeWritesNothingAndReleasesTheLock) {
@@ -87,7 +88,7 @@ TEST(StateLock, HeldLockKeepsOthersOutUntilReleased) {
 
 TEST(StateLock, StaleLockOfADeadHolderIsBroken) {
   TempStateFile file;
-  ASSERT_TRUE(platform::MakeFolder(file.Path() + ".lock"));
+  ASSERT_TRUE(std::filesystem::create_directory(file.Path() + ".lock"));
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   // Younger than the stale age: still respected.
   const LockTiming patient{60000, 100};

@@ -12,8 +12,8 @@
 
 #include "sim/platform.hpp"
 #include "sim/sim_status.hpp"
-#include "sim/state_path.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/path.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 #include "vendor/loaded_cp210x.hpp"
 

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "sim/platform.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 #include "sim/tool/tool.hpp"
 
@@ -55,8 +55,8 @@ TEST_F(Tool, AttachGivesDefaultsFreeNamesAndMatchingListStrings) {
   EXPECT_EQ(bridge.pid, 0xEA60);
   EXPECT_EQ(bridge.seenBy, Visibility::New);
   EXPECT_FALSE(bridge.product.empty());
-  EXPECT_EQ(bridge.list[Index(ListString::Serial)], bridge.serial);
-  EXPECT_EQ(bridge.list[Index(ListString::Description)], bridge.product);
+  EXPECT_EQ(bridge.list[kListSerialNumber], bridge.serial);
+  EXPECT_EQ(bridge.list[kListDescription], bridge.product);
   EXPECT_NE(SavedBridge("bridge2").serial, bridge.serial);
 
   Ok({"attach", "other", "--vid", "403", "--pid=6001", "--serial", "A 1", "--seen", "both", "--list-description",
@@ -65,9 +65,12 @@ TEST_F(Tool, AttachGivesDefaultsFreeNamesAndMatchingListStrings) {
   EXPECT_EQ(other.vid, 0x0403);
   EXPECT_EQ(other.pid, 0x6001);
   EXPECT_EQ(other.seenBy, Visibility::Both);
-  EXPECT_EQ(other.list[Index(ListString::Serial)], "A 1");
-  EXPECT_EQ(other.list[Index(ListString::Description)], "Listed");
-  EXPECT_TRUE(Contains(other.list[Index(ListString::Path)], "vid_0403&pid_6001#A 1#"));
+  EXPECT_EQ(other.list[kListSerialNumber], "A 1");
+  EXPECT_EQ(other.list[kListDescription], "Listed");
+  EXPECT_TRUE(Contains(other.list[kListFullPath], "vid_0403&pid_6001#A 1#"));
+  Ok({"set", "other", "--pid", "6002", "--product", "P"});
+  EXPECT_TRUE(Contains(SavedBridge("other").list[kListFullPath], "vid_0403&pid_6002#A 1#"));
+  EXPECT_EQ(SavedBridge("other").list[kListDescription], "Listed");
 
   const Outcome again = Run({"attach", "bridge1"});
   EXPECT_EQ(again.code, kExitError);
@@ -79,19 +82,22 @@ TEST_F(Tool, SetChangesOnlyWhatItIsGiven) {
   Ok({"attach"});
   const Bridge before = SavedBridge("bridge1");
   Ok({"set", "bridge1", "--serial-hex", "41ff00", "--list-path-hex", "", "--serial-length", "200",
-      "--unterminated", "list-serial", "--unterminated", "list-path", "--pending-pid", "EA61"});
+      "--unterminated", "list-serial", "--unterminated", "list-path", "--pending-pid", "EA61", "--reenumeration-ms",
+      "300"});
   Bridge expected = before;
   expected.serial = std::string("A\xFF\0", 3);
-  expected.list[Index(ListString::Path)] = "";
+  expected.list[kListSerialNumber] = expected.serial;  // the system's, so it follows
+  expected.list[kListFullPath] = "";
   expected.serialLength = 200;
   expected.unterminated = {true, false, true};
   expected.pendingPid = 0xEA61;
+  expected.reenumerationMs = 300;
   EXPECT_EQ(SavedBridge("bridge1"), expected);
 
   Ok({"set", "bridge1", "--serial-length", "real", "--terminated", "list-path", "--pending-pid", "none",
       "--product-length", "0"});
   expected.serialLength.reset();
-  expected.unterminated[Index(ListString::Path)] = false;
+  expected.unterminated[kListFullPath] = false;
   expected.pendingPid.reset();
   expected.productLength = 0;
   EXPECT_EQ(SavedBridge("bridge1"), expected);
@@ -105,8 +111,8 @@ TEST_F(Tool, DetachLeavesHandlesLeadingNowhere) {
   Ok({"attach"});
   Ok({"attach"});
   UpdateState(file_.Path(), [](State& state) {
-    state.handles.push_back({0x7E5700000001, Generation::New, "bridge1"});
-    state.handles.push_back({0x7E5700000002, Generation::Old, "bridge2"});
+    state.handles.push_back({0x7E5700000001, LibraryGeneration::New, "bridge1"});
+    state.handles.push_back({0x7E5700000002, LibraryGeneration::Old, "bridge2"});
     return true;
   });
   Ok({"detach", "bridge1"});
@@ -134,15 +140,15 @@ TEST_F(Tool, FailAddsReplacesAndClearsInjectedStatuses) {
   Ok({"fail", "CP210x_Reset", "1"});
   State state = Saved();
   EXPECT_EQ(state.failures.size(), 3u);
-  EXPECT_EQ(state.InjectedFailure("CP210x_Open", Generation::New), 9);
-  EXPECT_EQ(state.InjectedFailure("CP210x_Open", Generation::Old), -7);
+  EXPECT_EQ(state.InjectedFailure("CP210x_Open", LibraryGeneration::New), 9);
+  EXPECT_EQ(state.InjectedFailure("CP210x_Open", LibraryGeneration::Old), -7);
 
   Ok({"fail", "--clear", "CP210x_Open", "--generation", "old"});
-  EXPECT_EQ(Saved().InjectedFailure("CP210x_Open", Generation::Old), 9);
+  EXPECT_EQ(Saved().InjectedFailure("CP210x_Open", LibraryGeneration::Old), 9);
   Ok({"fail", "--clear", "CP210x_Open"});
   state = Saved();
-  EXPECT_FALSE(state.InjectedFailure("CP210x_Open", Generation::New));
-  EXPECT_EQ(state.InjectedFailure("CP210x_Reset", Generation::Old), 1);
+  EXPECT_FALSE(state.InjectedFailure("CP210x_Open", LibraryGeneration::New));
+  EXPECT_EQ(state.InjectedFailure("CP210x_Reset", LibraryGeneration::Old), 1);
   Ok({"fail", "--clear"});
   EXPECT_TRUE(Saved().failures.empty());
 
@@ -158,8 +164,11 @@ TEST_F(Tool, ShowListsEverything) {
   Ok({"attach", "--serial-hex", "00ff", "--serial-length", "99", "--unterminated", "list-description"});
   Ok({"set", "bridge1", "--pending-vid", "1234"});
   Ok({"fail", "CP210x_GetDeviceVid", "0x5301", "--generation", "new"});
+  EXPECT_TRUE(Contains(Ok({"show"}), "re-enumeration    none: back at once after a reset\n"));
+  Ok({"set", "bridge1", "--reenumeration-ms", "300"});
   UpdateState(file_.Path(), [](State& state) {
-    state.handles.push_back({0x7E5700000005, Generation::Old, "bridge1"});
+    state.bridges[0].awayUntil = NowMilliseconds() + 60000;
+    state.handles.push_back({0x7E5700000005, LibraryGeneration::Old, "bridge1"});
     state.opens = {4, 5};
     state.closes = {2, 4};
     return true;
@@ -168,22 +177,26 @@ TEST_F(Tool, ShowListsEverything) {
   for (const char* part : {"bridge1", "VID 10C4", "PID EA60", "after reset: VID 1234  PID -", "\"%00%FF\"",
                            "reports length 99", "unterminated", "CP210x_GetDeviceVid returns 0x00005301",
                            "device not found", "new generation", "7E5700000005", "Opens:  new 4, old 5",
+                           "away for 300 ms after a reset; away now, back in ",
                            "Closes: new 2, old 4"})
     EXPECT_TRUE(Contains(shown, part)) << part << " missing from:\n" << shown;
   EXPECT_TRUE(Contains(shown, file_.Path()));
 }
 
 TEST_F(Tool, MalformedFileIsReportedAndLeftAlone) {
-  std::ofstream(file_.Path(), std::ios::binary) << "tornak-sim-state 1\nnext-handle 1\nbridge b\nvid nope\n";
+  Ok({"attach"});
+  std::string text = *platform::ReadFileBytes(file_.Path());
+  text.replace(text.find("\"10C4\""), 6, "\"nope\"");
+  std::ofstream(file_.Path(), std::ios::binary | std::ios::trunc) << text;
   for (const std::vector<std::string>& command :
        {std::vector<std::string>{"show"}, {"attach"}, {"fail", "CP210x_Open", "1"}}) {
     const Outcome outcome = Run(command);
     EXPECT_EQ(outcome.code, kExitError);
-    EXPECT_TRUE(Contains(outcome.err, file_.Path())) << outcome.err;
-    EXPECT_TRUE(Contains(outcome.err, "line 4")) << outcome.err;
-    EXPECT_TRUE(Contains(outcome.err, "vid must be")) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "malformed state file " + file_.Path() +
+                                          ": /bridges/0/vid: expected 1 to 4 hex digits, found \"nope\"\n"))
+        << outcome.err;
   }
-  EXPECT_EQ(platform::ReadFileBytes(file_.Path()), "tornak-sim-state 1\nnext-handle 1\nbridge b\nvid nope\n");
+  EXPECT_EQ(platform::ReadFileBytes(file_.Path()), text);
   Ok({"reset"});
   EXPECT_EQ(Saved(), State{});
 }
@@ -205,7 +218,7 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
        {std::vector<std::string>{}, {"explode"}, {"--verbose", "show"}, {"show", "extra"}, {"attach", "--vid"},
         {"attach", "--vid", "12345"}, {"attach", "--serial-hex", "4"}, {"attach", "--seen", "all"},
         {"attach", "bad name"}, {"set", "bridge1"}, {"set"}, {"attach", "--serial-length", "256"},
-        {"attach", "--unterminated", "serial"}, {"--state"}}) {
+        {"attach", "--unterminated", "serial"}, {"--state"}, {"attach", "--reenumeration-ms", "60001"}}) {
     const Outcome outcome = Run(command);
     EXPECT_EQ(outcome.code, kExitUsage) << testing::PrintToString(command);
     EXPECT_TRUE(Contains(outcome.err, "--help")) << outcome.err;
@@ -220,7 +233,7 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
     EXPECT_EQ(help.code, kExitOk);
     for (const char* part : {"Usage: tornak-sim", "attach", "set", "detach", "fail", "show", "reset", "path",
                              "--state", "--pending-pid", "--list-path-hex", "--unterminated", "--clear",
-                             "--generation", "Exit codes"})
+                             "--generation", "--reenumeration-ms", "Exit codes"})
       EXPECT_TRUE(Contains(help.out, part)) << part << " missing from:\n" << help.out;
   }
   const Outcome attachHelp = Run({"attach", "--help"});
@@ -237,7 +250,7 @@ TEST_F(Tool, RepeatedOptionsApplyInTheOrderGiven) {
   Ok({"set", "bridge1", "--serial-hex=42", "--serial", "A", "--unterminated", "list-path", "--terminated=list-path",
       "--state=" + file_.Path()});
   EXPECT_EQ(SavedBridge("bridge1").serial, "A");
-  EXPECT_FALSE(SavedBridge("bridge1").unterminated[Index(ListString::Path)]);
+  EXPECT_FALSE(SavedBridge("bridge1").unterminated[kListFullPath]);
 }
 
 }  // namespace

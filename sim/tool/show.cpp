@@ -1,22 +1,34 @@
 #include "sim/tool/show.hpp"
 
 #include "sim/sim_status.hpp"
-#include "sim/text_fields.hpp"
+#include "convert/hex_digits.hpp"
+#include "sim/state/state_file.hpp"
 
 namespace tornak::sim {
 namespace {
 
+std::string Hex16(std::uint16_t value) { return HexDigits(value, 4); }
+
 std::string PendingId(const std::optional<std::uint16_t>& id) { return id ? Hex16(*id) : std::string("-"); }
 
-void ShowBridge(std::ostream& out, const Bridge& bridge) {
-  out << "  " << bridge.name << ", seen by " << VisibilityName(bridge.seenBy)
+// Bytes in double quotes: printable ASCII as it is, '%', '"' and every other byte as %XX.
+std::string Quoted(const std::string& bytes) {
+  std::string quoted = "\"";
+  for (char c : bytes)
+    quoted += c >= 0x20 && c <= 0x7E && c != '%' && c != '"' ? std::string(1, c)
+                                                             : "%" + HexDigits(static_cast<unsigned char>(c), 2);
+  return quoted + '"';
+}
+
+void ShowBridge(std::ostream& out, const Bridge& bridge, std::int64_t now) {
+  out << "  " << bridge.name << ", seen by " << Name(bridge.seenBy)
       << (bridge.seenBy == Visibility::Both ? " generations" : " generation") << "\n";
   out << "    VID " << Hex16(bridge.vid) << "  PID " << Hex16(bridge.pid);
   if (bridge.pendingVid || bridge.pendingPid)
     out << "  (after reset: VID " << PendingId(bridge.pendingVid) << "  PID " << PendingId(bridge.pendingPid) << ")";
   out << "\n";
   auto field = [&](const char* label, const std::string& bytes) {
-    out << "    " << label << QuoteBytes(bytes) << "  (" << bytes.size() << " bytes)";
+    out << "    " << label << Quoted(bytes) << "  (" << bytes.size() << " bytes)";
   };
   field("serial            ", bridge.serial);
   if (bridge.serialLength) out << ", reports length " << int{*bridge.serialLength};
@@ -30,23 +42,28 @@ void ShowBridge(std::ostream& out, const Bridge& bridge) {
     if (bridge.unterminated[i]) out << ", unterminated";
     out << "\n";
   }
+  out << "    re-enumeration    ";
+  if (bridge.reenumerationMs == 0) out << "none: back at once after a reset";
+  else out << "away for " << bridge.reenumerationMs << " ms after a reset";
+  if (bridge.awayUntil > now) out << "; away now, back in " << bridge.awayUntil - now << " ms";
+  out << "\n";
 }
 
 }  // namespace
 
-void ShowState(std::ostream& out, const std::string& path, bool fileExists, const State& state) {
+void ShowState(std::ostream& out, const std::string& path, bool fileExists, const State& state, std::int64_t now) {
   out << "State file: " << path << (fileExists ? "" : " (none yet)") << "\n";
 
   out << "Bridges:\n";
   if (state.bridges.empty()) out << "  none attached\n";
-  for (const Bridge& bridge : state.bridges) ShowBridge(out, bridge);
+  for (const Bridge& bridge : state.bridges) ShowBridge(out, bridge, now);
 
   out << "Failures:\n";
   if (state.failures.empty()) out << "  none\n";
   for (const Failure& failure : state.failures) {
     out << "  " << failure.operation << " returns " << StatusText(failure.status);
     if (const char* name = StatusName(failure.status)) out << " (" << name << ")";
-    out << (failure.generation ? " in the " + std::string(GenerationName(*failure.generation)) + " generation"
+    out << (failure.generation ? " in the " + std::string(Name(*failure.generation)) + " generation"
                                : std::string(" in both generations"))
         << "\n";
   }
@@ -54,11 +71,12 @@ void ShowState(std::ostream& out, const std::string& path, bool fileExists, cons
   out << "Open handles:\n";
   if (state.handles.empty()) out << "  none\n";
   for (const OpenHandle& handle : state.handles)
-    out << "  " << Hex64(handle.value) << "  " << GenerationName(handle.generation) << "  "
-        << (handle.bridge.empty() ? std::string("(bridge detached)") : handle.bridge) << "\n";
+    out << "  " << HexDigits(handle.value) << "  " << Name(handle.generation) << "  "
+        << (handle.bridge.empty() ? std::string("(its bridge went away)") : handle.bridge) << "\n";
 
   auto counts = [&](const char* label, const std::array<std::uint64_t, kGenerationCount>& count) {
-    out << label << "new " << count[Index(Generation::New)] << ", old " << count[Index(Generation::Old)] << "\n";
+    out << label << "new " << count[Index(LibraryGeneration::New)] << ", old " << count[Index(LibraryGeneration::Old)]
+        << "\n";
   };
   counts("Opens:  ", state.opens);
   counts("Closes: ", state.closes);

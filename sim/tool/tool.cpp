@@ -1,147 +1,331 @@
 #include "sim/tool/tool.hpp"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
+#include <functional>
+#include <limits>
 #include <stdexcept>
-#include <utility>
 
 #include "sim/platform.hpp"
-#include "sim/state_path.hpp"
-#include "sim/state_store.hpp"
-#include "sim/tool/command_line.hpp"
+#include "sim/state/path.hpp"
+#include "sim/state/store.hpp"
 #include "sim/tool/show.hpp"
 
 namespace tornak::sim {
 namespace {
 
-// A command that cannot be carried out on this state; exit code 1.
-class CommandError : public std::runtime_error {
+// A command line the tool cannot make sense of; exit code 2.
+class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-std::string FreeName(const State& state) {
-  for (int number = 1;; ++number) {
-    std::string name = "bridge" + std::to_string(number);
-    if (state.FindBridge(name) == nullptr) return name;
+constexpr char kNotes[] = R"(
+OPERATION is an entry point name such as CP210x_Open. STATUS is decimal or 0x hex.
+The state file is --state FILE, else $TORNAK_SIM_STATE, else a per-user default.
+Exit codes: 0 ok, 1 error, 2 usage error.
+)";
+
+// An option whose every occurrence, in command-line order, `read`s its text (nullopt: a usage
+// error saying what the option `takes`) and hands the value to `take`.
+template <typename Read, typename Take>
+CLI::Option* AddOption(CLI::App& command, const std::string& name, const std::string& type, const std::string& takes,
+                       const std::string& help, Read read, Take take) {
+  const auto each = [name, takes, read, take](const std::string& text) {
+    auto value = read(text);
+    if (!value) throw CLI::ValidationError(name, "takes " + takes + ", not '" + text + "'");
+    take(*value);
+  };
+  return command.add_option_function<std::string>(name, each, help)->type_name(type)->trigger_on_parse();
+}
+
+std::optional<std::string> AnyText(const std::string& text) { return text; }
+
+// Decimal digits only, for a number from 0 to Max.
+template <typename Number, std::uint64_t Max = std::numeric_limits<Number>::max()>
+std::optional<Number> Decimal(const std::string& text) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value > Max) return std::nullopt;
+  return static_cast<Number>(value);
+}
+
+// A value read by `read`, or the `word` that stands for none.
+template <auto Read, typename Value = decltype(Read(std::string()))>
+std::optional<Value> OrNone(const char* word, const std::string& text) {
+  const Value value = text == word ? Value() : Read(text);
+  if (text != word && !value) return std::nullopt;
+  return std::optional<Value>(value);
+}
+
+// Changes to one bridge, in the order given on the command line.
+using BridgeEdit = std::vector<std::function<void(Bridge&)>>;
+
+// Takes a value as a step that sets one field of the bridge.
+template <typename Field>
+auto SetsField(BridgeEdit& edit, Field Bridge::*field) {
+  return
+      [&edit, field](const Field& value) { edit.push_back([field, value](Bridge& bridge) { bridge.*field = value; }); };
+}
+
+void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
+  constexpr char kHex[] = "1 to 4 hex digits";
+  constexpr char kBytes[] = "pairs of hex digits";
+  const auto pendingId = [](const std::string& text) { return OrNone<ParseId>("none", text); };
+  AddOption(command, "--vid", "HEX", kHex, "USB vendor ID (default 10C4)", ParseId, SetsField(edit, &Bridge::vid));
+  AddOption(command, "--pid", "HEX", kHex, "USB product ID (default EA60)", ParseId, SetsField(edit, &Bridge::pid));
+  AddOption(command, "--pending-vid", "HEX|none", "1 to 4 hex digits or 'none'",
+            "vendor ID written but not yet in effect (until a reset)", pendingId, SetsField(edit, &Bridge::pendingVid));
+  AddOption(command, "--pending-pid", "HEX|none", "1 to 4 hex digits or 'none'",
+            "product ID written but not yet in effect (until a reset)", pendingId,
+            SetsField(edit, &Bridge::pendingPid));
+
+  for (auto [name, field] : {std::pair("serial", &Bridge::serial), std::pair("product", &Bridge::product)}) {
+    const std::string option = std::string("--") + name;
+    AddOption(command, option, "TEXT", "text", std::string("the ") + name + " string the bridge reports", AnyText,
+              SetsField(edit, field));
+    AddOption(command, option + "-hex", "HEX", kBytes, "the same as raw bytes, e.g. 41FF00", BytesFromHex,
+              SetsField(edit, field));
+    AddOption(
+        command, option + "-length", "N|real", "0 to 255 or 'real'", "length to report instead of the real one",
+        [](const std::string& text) { return OrNone<Decimal<std::uint8_t>>("real", text); },
+        SetsField(edit, name == std::string_view("serial") ? &Bridge::serialLength : &Bridge::productLength));
+  }
+
+  for (std::size_t i = 0; i < kListStringCount; ++i) {
+    const std::string option = "--list-" + std::string(kListStringNames[i]);
+    const auto setsList = [&edit, i](const std::string& bytes) {
+      edit.push_back([i, bytes](Bridge& bridge) { bridge.list[i] = bytes; });
+    };
+    AddOption(command, option, "TEXT", "text", "list string; by default the system's, made from the above", AnyText,
+              setsList);
+    AddOption(command, option + "-hex", "HEX", kBytes, "the same as raw bytes", BytesFromHex, setsList);
+  }
+
+  AddOption(command, "--reenumeration-ms", "MS", "0 to " + std::to_string(kMaxReenumerationMs),
+            "how long the bridge is off the bus after a reset; neither generation counts it and its open handles "
+            "fail meanwhile (default 0: back at once)",
+            Decimal<std::uint32_t, kMaxReenumerationMs>, SetsField(edit, &Bridge::reenumerationMs));
+  AddOption(
+      command, "--seen", "new|old|both", "new, old or both", "library generations that see the bridge (default new)",
+      [](const std::string& text) { return Named<Visibility>(kVisibilityNames, text); },
+      SetsField(edit, &Bridge::seenBy));
+  for (bool unterminated : {true, false}) {
+    AddOption(
+        command, unterminated ? "--unterminated" : "--terminated", "WHICH",
+        "list-serial, list-description or list-path",
+        unterminated ? "hand out a list string with no NUL in its 257-byte buffer" : "end a list string again",
+        [](const std::string& text) {
+          return text.rfind("list-", 0) == 0 ? Named<std::size_t>(kListStringNames, text.substr(5)) : std::nullopt;
+        },
+        [&edit, unterminated](std::size_t which) {
+          edit.push_back([which, unterminated](Bridge& bridge) { bridge.unterminated[which] = unterminated; });
+        });
   }
 }
 
-Bridge NewBridge(const State& state, const AttachCommand& attach) {
-  const std::string number = std::to_string(state.bridges.size() + 1);
-  Bridge bridge = DefaultBridge(attach.name ? *attach.name : FreeName(state),
-                                std::string(4 - std::min<std::size_t>(number.size(), 4), '0') + number);
-  attach.edit.ApplyTo(bridge);
-  // The list strings follow what the bridge reports, unless given.
-  const auto made = SystemListStrings(bridge);
-  for (std::size_t i = 0; i < kListStringCount; ++i)
-    if (!attach.edit.listGiven[i]) bridge.list[i] = made[i];
-  return bridge;
+// A text that `valid` takes as it is.
+template <typename Valid>
+auto Checked(Valid valid) {
+  return [valid](const std::string& text) { return valid(text) ? std::optional(text) : std::nullopt; };
 }
 
-Bridge& AttachedBridge(State& state, const std::string& name) {
-  Bridge* bridge = state.FindBridge(name);
-  if (bridge == nullptr) throw CommandError("no bridge named '" + name + "' is attached");
-  return *bridge;
-}
+// What a command does with the state file at `path`, once its arguments are parsed.
+using Action = std::function<void(const std::string& path, std::ostream& out)>;
 
 // The commands that plug, unplug or change a bridge announce it once the state file holds the
 // change, as Windows does for a real device; failures are not a device change.
-struct Runner {
-  const std::string& path;
-  std::ostream& out;
+void ChangeBridges(const std::string& path, const std::function<void(State&)>& change) {
+  UpdateState(path, [&](State& state) {
+    change(state);
+    return true;
+  });
+  platform::AnnounceDeviceChange();
+}
 
-  template <typename Edit>
-  void ChangeBridges(Edit&& edit) const {
-    UpdateState(path, std::forward<Edit>(edit));
-    platform::AnnounceDeviceChange();
-  }
+// The tool's commands and options.
+class Parser {
+ public:
+  Parser() {
+    app_.footer(kNotes);
+    app_.require_subcommand(1);
+    // --state is taken after the command's name too.
+    app_.fallthrough();
+    AddOption(app_, "--state", "FILE", "a file name", "the state file", AnyText, [this](const std::string& file) {
+      stateFile_ = file;
+    })->check(CLI::Validator([](std::string& file) { return file.empty() ? "needs a file name" : ""; }, ""));
 
-  void operator()(const AttachCommand& attach) const {
-    std::string name;
-    ChangeBridges([&](State& state) {
-      if (attach.name && state.FindBridge(*attach.name) != nullptr)
-        throw CommandError("a bridge named '" + *attach.name + "' is attached already");
-      state.bridges.push_back(NewBridge(state, attach));
-      name = state.bridges.back().name;
-      return true;
+    auto* attach = Command("attach", "attach a bridge; prints its name (default: first free bridgeN)", [this] {
+      action_ = [name = name_, edit = edit_](const std::string& path, std::ostream& out) {
+        std::string attached;
+        ChangeBridges(path, [&](State& state) {
+          if (name && state.FindBridge(*name) != nullptr)
+            throw std::runtime_error("a bridge named '" + *name + "' is attached already");
+          std::string free = "bridge1";
+          for (int number = 2; state.FindBridge(free) != nullptr; ++number) free = "bridge" + std::to_string(number);
+          const std::string serial = std::to_string(state.bridges.size() + 1);
+          Bridge& bridge = state.bridges.emplace_back(DefaultBridge(
+              name.value_or(free), std::string(4 - std::min<std::size_t>(serial.size(), 4), '0') + serial));
+          ChangeBridge(bridge, [&](Bridge& changed) { Apply(edit, changed); });
+          attached = bridge.name;
+        });
+        out << attached << "\n";
+      };
     });
-    out << name << "\n";
-  }
+    AddName(*attach, "the new bridge's name");
+    AddBridgeOptions(*attach, edit_);
 
-  void operator()(const SetCommand& set) const {
-    ChangeBridges([&](State& state) {
-      set.edit.ApplyTo(AttachedBridge(state, set.name));
-      return true;
+    auto* set = Command("set", "change an attached bridge", [this] {
+      if (edit_.empty()) throw UsageError("set: nothing to change");
+      action_ = [name = *name_, edit = edit_](const std::string& path, std::ostream&) {
+        ChangeBridges(path, [&](State& state) {
+          Bridge* bridge = state.FindBridge(name);
+          if (bridge == nullptr) throw std::runtime_error("no bridge named '" + name + "' is attached");
+          ChangeBridge(*bridge, [&](Bridge& changed) { Apply(edit, changed); });
+        });
+      };
     });
+    AddName(*set, "the bridge")->required();
+    AddBridgeOptions(*set, edit_);
+
+    auto* detach = Command("detach", "detach one bridge (NAME), or all of them (--all)", [this] {
+      if (!all_ && !name_) throw UsageError("detach: give a bridge name or --all");
+      action_ = [name = name_](const std::string& path, std::ostream&) {
+        ChangeBridges(path, [&](State& state) {
+          if (name && !state.Detach(*name)) throw std::runtime_error("no bridge named '" + *name + "' is attached");
+          while (!name && !state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
+        });
+      };
+    });
+    AddName(*detach, "the bridge")->excludes(detach->add_flag("--all", all_, "every bridge"));
+
+    auto* fail =
+        Command("fail", "make a library operation return STATUS until cleared; with --clear, clear injected failures",
+                [this] { action_ = FailOrClear(); });
+    std::string operations;
+    for (std::string_view name : EntryPointNames()) operations += " " + std::string(name);
+    AddOption(*fail, "OPERATION", "", "an entry point of the library, one of" + operations,
+              "the entry point; with --clear, all when left out", Checked(IsEntryPointName),
+              [this](const std::string& operation) { operation_ = operation; });
+    AddOption(*fail, "STATUS", "", "a status", "the status it returns", AnyText, [this](const std::string& status) {
+      status_ = status;
+    })->excludes(fail->add_flag("--clear", clear_, "clear instead"));
+    AddOption(
+        *fail, "--generation", "new|old", "new or old", "only this library generation (default both)",
+        [](const std::string& text) { return Named<LibraryGeneration>(kGenerationNames, text); },
+        [this](LibraryGeneration generation) { generation_ = generation; });
+
+    Command("show", "bridges, pending IDs, time away, failures, open handles, counts", [this] {
+      action_ = [](const std::string& path, std::ostream& out) {
+        const auto bytes = platform::ReadFileBytes(path);
+        ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{}, NowMilliseconds());
+      };
+    });
+    Command("reset", "back to the empty state", [this] {
+      action_ = [](const std::string& path, std::ostream&) {
+        ResetState(path);
+        platform::AnnounceDeviceChange();
+      };
+    });
+    Command("path", "print the state file's path",
+            [this] { action_ = [](const std::string& path, std::ostream& out) { out << path << "\n"; }; });
+    Command("help", "every command and option", [this] { help_ = Usage(); });
   }
 
-  void operator()(const DetachCommand& detach) const {
-    ChangeBridges([&](State& state) {
-      if (detach.name) {
-        if (!state.Detach(*detach.name)) throw CommandError("no bridge named '" + *detach.name + "' is attached");
+  // Carries out the command line; what it prints goes to `out`.
+  void Run(const std::vector<std::string>& arguments, std::ostream& out) {
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+      app_.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+      help_ = app_.get_subcommands().empty() ? Usage() : app_.help();
+    } catch (const CLI::ParseError& error) {
+      // CLI11 says only that a command is missing when the first word is none.
+      const std::vector<std::string> unused = app_.remaining();
+      if (app_.get_subcommands().empty() && !unused.empty() && unused.front().rfind('-', 0) != 0)
+        throw UsageError("unknown command '" + unused.front() + "'");
+      throw UsageError(error.what());
+    }
+    if (help_) {
+      out << *help_;
+      return;
+    }
+    const auto path = stateFile_ ? std::optional(NativeStatePath(*stateFile_, platform::kWindows)) : StatePath();
+    if (!path) throw std::runtime_error("no place for the state file: set TORNAK_SIM_STATE or give --state FILE");
+    action_(*path, out);
+  }
+
+ private:
+  CLI::App* Command(const std::string& name, const std::string& help, std::function<void()> chosen) {
+    return app_.add_subcommand(name, help)->callback(std::move(chosen));
+  }
+
+  CLI::Option* AddName(CLI::App& command, const std::string& help) {
+    return AddOption(command, "NAME", "", "a letter or digit, then letters, digits, '_', '.' or '-', at most 64", help,
+                     Checked(IsValidBridgeName), [this](const std::string& name) { name_ = name; });
+  }
+
+  std::string Usage() const { return app_.get_formatter()->make_help(&app_, "tornak-sim", CLI::AppFormatMode::All); }
+
+  static void Apply(const BridgeEdit& edit, Bridge& bridge) {
+    for (const auto& step : edit) step(bridge);
+  }
+
+  Action FailOrClear() const {
+    if (clear_) {
+      return [operation = operation_, generation = generation_](const std::string& path, std::ostream&) {
+        UpdateState(path, [&](State& state) {
+          return std::erase_if(state.failures, [&](const Failure& failure) {
+                   return (!operation || failure.operation == *operation) &&
+                          (!generation || failure.generation == generation);
+                 }) != 0;
+        });
+      };
+    }
+    if (!operation_ || !status_) throw UsageError("fail: expected OPERATION STATUS");
+    const auto status = ParseStatus(*status_);
+    if (!status) throw UsageError("fail: STATUS must be decimal or 0x hex, not '" + *status_ + "'");
+    if (*status == 0) throw UsageError("fail: status 0 is success; use fail --clear to stop a failure");
+    return [failure = Failure{*operation_, generation_, *status}](const std::string& path, std::ostream&) {
+      UpdateState(path, [&](State& state) {
+        std::erase_if(state.failures, [&](const Failure& other) {
+          return other.operation == failure.operation && other.generation == failure.generation;
+        });
+        state.failures.push_back(failure);
         return true;
-      }
-      while (!state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
-      return true;
-    });
-  }
-
-  void operator()(const FailCommand& fail) const {
-    UpdateState(path, [&](State& state) {
-      auto& failures = state.failures;
-      auto same = std::find_if(failures.begin(), failures.end(), [&](const Failure& failure) {
-        return failure.operation == fail.operation && failure.generation == fail.generation;
       });
-      if (same != failures.end()) same->status = fail.status;
-      else failures.push_back({fail.operation, fail.generation, fail.status});
-      return true;
-    });
+    };
   }
 
-  void operator()(const ClearFailuresCommand& clear) const {
-    UpdateState(path, [&](State& state) {
-      const auto before = state.failures.size();
-      std::erase_if(state.failures, [&](const Failure& failure) {
-        return (!clear.operation || failure.operation == *clear.operation) &&
-               (!clear.generation || failure.generation == clear.generation);
-      });
-      return state.failures.size() != before;
-    });
-  }
-
-  void operator()(const ShowCommand&) const {
-    const auto bytes = platform::ReadFileBytes(path);
-    ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{});
-  }
-
-  void operator()(const ResetCommand&) const {
-    ResetState(path);
-    platform::AnnounceDeviceChange();
-  }
-  void operator()(const PathCommand&) const { out << path << "\n"; }
-  void operator()(const HelpCommand& help) const { out << help.text; }
+  CLI::App app_{"Controls the simulated CP210x bridge that this project's CP210xManufacturing libraries report.",
+                "tornak-sim"};
+  std::optional<std::string> stateFile_;
+  Action action_;
+  std::optional<std::string> help_;
+  // Only one command is parsed, so its arguments can share these.
+  std::optional<std::string> name_;
+  BridgeEdit edit_;
+  bool all_ = false;
+  std::optional<std::string> operation_;
+  std::optional<std::string> status_;
+  bool clear_ = false;
+  std::optional<LibraryGeneration> generation_;
 };
 
 }  // namespace
 
 int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   try {
-    const Invocation invocation = ParseCommandLine(arguments);
-    if (const auto* help = std::get_if<HelpCommand>(&invocation.command)) {
-      out << help->text;
-      return kExitOk;
-    }
-    const auto path =
-        invocation.stateFile ? std::optional(NativeStatePath(*invocation.stateFile, platform::kWindows)) : StatePath();
-    if (!path) throw CommandError("no place for the state file: set TORNAK_SIM_STATE or give --state FILE");
-    std::visit(Runner{*path, out}, invocation.command);
+    Parser().Run(arguments, out);
     out.flush();
     return kExitOk;
   } catch (const UsageError& error) {
     err << "tornak-sim: " << error.what() << "\n(tornak-sim --help lists the commands and options)\n";
     return kExitUsage;
   } catch (const MalformedState& error) {
-    err << "tornak-sim: malformed state file " << error.File() << ", line " << error.Line() << ": " << error.Problem()
+    err << "tornak-sim: malformed state file " << error.File() << ": " << error.Problem()
         << "\n(tornak-sim reset starts over with an empty state)\n";
     return kExitError;
   } catch (const std::exception& error) {

@@ -9,7 +9,7 @@
 
 #include <gmock/gmock.h>
 
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "system/program_folder.hpp"
 #include "vendor/loaded_cp210x.hpp"
 #include "window/tests/window_harness.hpp"
@@ -189,7 +189,7 @@ class LibraryWithoutEntryPoint : public BadLibrary {
   void ExpectEveryOpenClosed() const {
     const sim::State state = State();
     EXPECT_TRUE(state.handles.empty());
-    EXPECT_GT(state.opens[sim::Index(sim::Generation::New)], 0u);
+    EXPECT_GT(state.opens[sim::Index(LibraryGeneration::New)], 0u);
     EXPECT_EQ(state.opens, state.closes);
   }
 

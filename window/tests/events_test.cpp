@@ -51,8 +51,9 @@ TEST_F(Events, ReadoutsFollowTheBridgeAsItComesAndGoes) {
   EXPECT_EQ(Field("Rvid"), L"10C4");
   EXPECT_EQ(Field("Rpid"), L"EA60");
   EXPECT_EQ(Field("Rsernum"), L"0001");
-  EXPECT_EQ(Field("Rprodstr"), L"CP2102N USB to UART Bridge Controller");
-  EXPECT_EQ(Field("ProdString"), L"0001 CP2102N USB to UART Bridge Controller \\\\?\\usb#vid_10c4&pid_ea60#0001");
+  EXPECT_EQ(Field("Rprodstr"), L"CP2102 USB to UART Bridge Controller");
+  EXPECT_EQ(Field("ProdString"), L"0001 CP2102 USB to UART Bridge Controller "
+                                 L"\\\\?\\usb#vid_10c4&pid_ea60#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
 
   newFake.numDevices = 0;
   oldFake.numDevices = 1;
@@ -86,13 +87,11 @@ TEST_F(Events, EachButtonWritesItsPresetAndLeavesTheScreenToTheNextTick) {
   for (const IdentityPreset& preset : kIdentityPresets) {
     SCOPED_TRACE(std::string(preset.button));
     const std::wstring before = Field("Rpid");
-    newFake.pendingPid = 0;
     SendMessageW(window->Control(preset.button), BM_CLICK, 0, 0);
-    EXPECT_EQ(newFake.pendingPid, static_cast<std::uint32_t>(HexString2num(Text(preset.pidText))));
-    EXPECT_EQ(newFake.pendingVid, 0x10C4u);
+    EXPECT_EQ(std::uint32_t{newFake.pid}, static_cast<std::uint32_t>(HexString2num(Text(preset.pidText))));
+    EXPECT_EQ(newFake.vid, 0x10C4);
     EXPECT_EQ(Field("Rpid"), before);
     // The bridge comes back under its new identity; the next probe shows it.
-    newFake.pid = static_cast<std::uint16_t>(newFake.pendingPid);
     EXPECT_TRUE(PumpUntilField("Rpid", Wide(preset.pidText)));
   }
   EXPECT_EQ(newFake.Count("Reset"), 3u);

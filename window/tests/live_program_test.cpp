@@ -4,7 +4,6 @@
 // the window under a box ends the program there.
 #include <cstdint>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -16,7 +15,7 @@
 #include "convert/convert.hpp"
 #include "identity/presets.hpp"
 #include "sim/platform.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/tool/tool.hpp"
 #include "system/program_folder.hpp"
 #include "system/windows_text.hpp"
@@ -79,7 +78,7 @@ class LiveProgram : public ::testing::Test {
   // Returns right after a probe (the simulated library counts its opens), so that the next tick
   // is a whole period away.
   void AfterATick() const {
-    auto opens = [&] { return State().opens[sim::Index(sim::Generation::New)]; };
+    auto opens = [&] { return State().opens[sim::Index(LibraryGeneration::New)]; };
     const std::uint64_t before = opens();
     ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return opens() != before; })) << "no tick";
   }
@@ -121,7 +120,7 @@ class LiveProgram : public ::testing::Test {
     EXPECT_EQ(exitCode, std::optional<DWORD>(0)) << "nullopt: it did not end when asked";
     const sim::State state = State();
     EXPECT_TRUE(state.handles.empty()) << state.handles.size() << " handles left open";
-    EXPECT_GT(state.opens[sim::Index(sim::Generation::New)], 0u);
+    EXPECT_GT(state.opens[sim::Index(LibraryGeneration::New)], 0u);
     EXPECT_EQ(state.opens, state.closes);
   }
 
@@ -181,11 +180,20 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
     EXPECT_FALSE(state.bridges[0].pendingVid) << "written but never put into effect by a reset";
     EXPECT_FALSE(state.bridges[0].pendingPid) << "written but never put into effect by a reset";
   }
+  // A bridge that takes its time to come back, as a real one does: gone from the window, then
+  // back under the new identity, which its device path names too.
+  const IdentityPreset& last = kIdentityPresets[0];
+  Sim({"set", "bridge1", "--reenumeration-ms", "1500"});
+  ASSERT_TRUE(Press(window, last.button));
+  EXPECT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return Field("DriverType") == L"No device"; }))
+      << "the bridge never went away; the window shows " << ::testing::PrintToString(Field("Rpid"));
+  EXPECT_TRUE(PollUntil(GetTickCount() + 1500 + kTwoTicksMs, [&] {
+    return Field("Rpid") == Wide(last.pidText) && Field("ProdString").find(L"pid_840e") != std::wstring::npos;
+  })) << "the bridge never came back: " << ::testing::PrintToString(Field("ProdString"));
   ExpectNoBox();
   CloseProgram();
 
   // The first probe runs before the window shows, so the identity is there at once.
-  const IdentityPreset& last = kIdentityPresets.back();
   ASSERT_NO_FATAL_FAILURE(Start());
   EXPECT_EQ(Field("Rvid"), L"10C4");
   EXPECT_EQ(Field("Rpid"), Wide(last.pidText));
@@ -196,7 +204,7 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
   Sim({"attach", "bridge2", "--seen", "both"});
   ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return !Boxes().empty(); })) << "no warning about two bridges";
   CloseProgram();
-  EXPECT_EQ(State().opens[sim::Index(sim::Generation::Old)], 0u) << "the old generation was probed after the close";
+  EXPECT_EQ(State().opens[sim::Index(LibraryGeneration::Old)], 0u) << "the old generation was probed after the close";
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ std::optional<std::wstring> TipOf(HWND tooltips, HWND control) {
 TEST_F(Tooltips, OnlyAClippedReadoutHasOneItHoldsTheWholeTextAndStaysOverTicks) {
   newFake.numDevices = 1;
   newFake.product = "CP2102N USB to UART Bridge Controller, revision A01, made for the Kavren bench";
-  newFake.listStrings[2] = "\\\\?\\usb#vid_10c4&pid_ea60#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+  newFake.list[kListFullPath] = "\\\\?\\usb#vid_10c4&pid_ea60#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
   // Serials either side of the read-out's width in its own font. The DC's default font is wider
   // at 96 DPI and, not scaled, narrower at 144: measured in it, one of them gets the wrong answer.
   const std::wstring fits = L"KAVREN-BENCH-2024-A4C9E2";
@@ -188,8 +188,9 @@ TEST_F(Copy, CtrlCAndTheMenuCopyAllOrOneValueAndNoDeviceSaysSo) {
   ASSERT_TRUE(PumpUntilField("DriverType", L"New driver"));
   const std::wstring all =
       L"VID: 10C4\r\nPID: EA60\r\nSerial number: 0001\r\n"
-      L"Product string: CP2102N USB to UART Bridge Controller\r\n"
-      L"Device list entry: 0001 CP2102N USB to UART Bridge Controller \\\\?\\usb#vid_10c4&pid_ea60#0001\r\n"
+      L"Product string: CP2102 USB to UART Bridge Controller\r\n"
+      L"Device list entry: 0001 CP2102 USB to UART Bridge Controller "
+      L"\\\\?\\usb#vid_10c4&pid_ea60#0001#{a5dcbf10-6530-11d2-901f-00c04fb951ed}\r\n"
       L"Driver Type: New driver";
   EXPECT_EQ(PressCtrlC(), all);
   // Copy all is the second item; the first copies the read-out clicked, and is greyed where none is.

@@ -2,25 +2,46 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "vendor/cp210x_api.hpp"
+#include "vendor/cp210x.hpp"
 
 namespace tornak::sim {
 
-// The two library generations, as the state file names them.
-enum class Generation { New, Old };
 inline constexpr std::size_t kGenerationCount = 2;
 
 // Which generations report a bridge.
 enum class Visibility { New, Old, Both };
 
-// The list strings of CP210x_GetProductString; the value is the selector.
-enum class ListString { Serial = 0, Description = 1, Path = 2 };
+// The list strings of CP210x_GetProductString, indexed by their selector (kListSerialNumber ...).
 inline constexpr std::size_t kListStringCount = 3;
+
+// The names the state file and the command line give the generations, the visibilities and the
+// list strings, in the order of their values.
+inline constexpr std::array<std::string_view, kGenerationCount> kGenerationNames = {"new", "old"};
+inline constexpr std::array<std::string_view, 3> kVisibilityNames = {"new", "old", "both"};
+inline constexpr std::array<std::string_view, kListStringCount> kListStringNames = {"serial", "description", "path"};
+
+constexpr std::size_t Index(LibraryGeneration generation) { return static_cast<std::size_t>(generation); }
+constexpr std::string_view Name(LibraryGeneration generation) { return kGenerationNames[Index(generation)]; }
+constexpr std::string_view Name(Visibility visibility) {
+  return kVisibilityNames[static_cast<std::size_t>(visibility)];
+}
+
+// The value whose name is `text` in `names`, or nullopt.
+template <typename Value, std::size_t N>
+std::optional<Value> Named(const std::array<std::string_view, N>& names, std::string_view text) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (names[i] == text) return static_cast<Value>(i);
+  return std::nullopt;
+}
+
+// A real bridge is back within a few seconds; a longer time is a typing error.
+inline constexpr std::uint32_t kMaxReenumerationMs = 60000;
 
 // One simulated bridge. Strings are raw bytes: whatever the library hands out, unchanged.
 struct Bridge {
@@ -39,8 +60,13 @@ struct Bridge {
   std::optional<std::uint8_t> productLength;
   // A list string handed out with no NUL in the whole buffer.
   std::array<bool, kListStringCount> unterminated{};
+  // How long the bridge is off the bus after a reset, and when it is back (milliseconds of the
+  // system clock, which the tool and the libraries under Wine share; 0: it never left).
+  std::uint32_t reenumerationMs = 0;  // at most kMaxReenumerationMs
+  std::int64_t awayUntil = 0;
 
-  bool SeenBy(Generation generation) const noexcept;
+  // Whether a generation counts the bridge at `now` (milliseconds of the system clock).
+  bool SeenBy(LibraryGeneration generation, std::int64_t now) const noexcept;
   bool operator==(const Bridge&) const = default;
 };
 
@@ -49,14 +75,22 @@ struct Bridge {
 // list strings made by SystemListStrings.
 Bridge DefaultBridge(std::string name, std::string serial = "0001");
 
+// Milliseconds of the system clock since 1970.
+std::int64_t NowMilliseconds();
+
 // The list strings the system gives a bridge: its serial number, its product string and a
 // device interface path made of its VID, PID and serial number.
 std::array<std::string, kListStringCount> SystemListStrings(const Bridge& bridge);
 
+// Changes what a bridge reports. The system names it anew, as it does a real bridge that comes
+// back changed: a list string that is still the one the system made before follows to the one
+// it makes now; any other was given and stays.
+void ChangeBridge(Bridge& bridge, const std::function<void(Bridge&)>& change);
+
 // An operation made to return `status` without doing anything; for one generation or both.
 struct Failure {
   std::string operation;
-  std::optional<Generation> generation;
+  std::optional<LibraryGeneration> generation;
   CP210x_STATUS status = 0;
 
   bool operator==(const Failure&) const = default;
@@ -65,8 +99,8 @@ struct Failure {
 // A handle the library gave out and nobody closed yet.
 struct OpenHandle {
   std::uint64_t value = 0;
-  Generation generation = Generation::New;
-  std::string bridge;  // empty once the bridge was detached
+  LibraryGeneration generation = LibraryGeneration::New;
+  std::string bridge;  // empty once the bridge was detached or left the bus
 
   bool operator==(const OpenHandle&) const = default;
 };
@@ -81,30 +115,17 @@ struct State {
 
   Bridge* FindBridge(std::string_view name);
   const Bridge* FindBridge(std::string_view name) const;
-  // The index-th bridge a generation sees, or nullptr.
-  Bridge* VisibleBridge(Generation generation, std::uint32_t index);
-  const Bridge* VisibleBridge(Generation generation, std::uint32_t index) const;
-  std::uint32_t VisibleCount(Generation generation) const;
-  OpenHandle* FindHandle(std::uint64_t value);
+  // The index-th bridge a generation sees at `now`, or nullptr.
+  const Bridge* VisibleBridge(LibraryGeneration generation, std::uint32_t index, std::int64_t now) const;
+  std::uint32_t VisibleCount(LibraryGeneration generation, std::int64_t now) const;
   const OpenHandle* FindHandle(std::uint64_t value) const;
   // The status injected for an operation; one for this generation wins over one for both.
-  std::optional<CP210x_STATUS> InjectedFailure(std::string_view operation, Generation generation) const;
+  std::optional<CP210x_STATUS> InjectedFailure(std::string_view operation, LibraryGeneration generation) const;
   // Removes the bridge; its open handles stay, but lead nowhere. False when there is none.
   bool Detach(std::string_view name);
 
   bool operator==(const State&) const = default;
 };
-
-constexpr std::size_t Index(Generation generation) { return static_cast<std::size_t>(generation); }
-constexpr std::size_t Index(ListString which) { return static_cast<std::size_t>(which); }
-
-// The names used in the state file and on the command line.
-std::string_view GenerationName(Generation generation);
-std::optional<Generation> ParseGeneration(std::string_view text);
-std::string_view VisibilityName(Visibility visibility);
-std::optional<Visibility> ParseVisibility(std::string_view text);
-std::string_view ListStringName(ListString which);  // "list-serial" and so on
-std::optional<ListString> ParseListString(std::string_view text);
 
 // The library's entry point names, in the order the library documents them.
 const std::vector<std::string_view>& EntryPointNames();

@@ -17,15 +17,12 @@ using EnvironmentLookup = std::function<std::optional<std::string>(const char* n
 std::string NativeStatePath(const std::string& setting, bool windows);
 
 // Where the state file is: TORNAK_SIM_STATE if set, else the per-user default
-// (%LOCALAPPDATA%\tornak-sim\state.txt on Windows, ${XDG_STATE_HOME:-$HOME/.local/state}/
-// tornak-sim/state.txt elsewhere). nullopt when neither the variable nor the default's own
+// (%LOCALAPPDATA%\tornak-sim\state.json on Windows, ${XDG_STATE_HOME:-$HOME/.local/state}/
+// tornak-sim/state.json elsewhere). nullopt when neither the variable nor the default's own
 // variables are set. The platform is a parameter so that both rule sets can be tested anywhere.
 std::optional<std::string> StatePath(const EnvironmentLookup& environment, bool windows);
 
 // The same for this process on this platform.
 std::optional<std::string> StatePath();
-
-// The folder holding a file: everything before its last separator ("" when there is none).
-std::string ParentFolder(const std::string& path);
 
 }  // namespace tornak::sim

@@ -1,4 +1,4 @@
-#include "sim/state_path.hpp"
+#include "sim/state/path.hpp"
 
 #include "sim/platform.hpp"
 
@@ -12,21 +12,16 @@ std::string NativeStatePath(const std::string& setting, bool windows) {
 std::optional<std::string> StatePath(const EnvironmentLookup& environment, bool windows) {
   if (auto setting = environment(kStateVariable)) return NativeStatePath(*setting, windows);
   if (windows) {
-    if (auto local = environment("LOCALAPPDATA")) return *local + "\\tornak-sim\\state.txt";
+    if (auto local = environment("LOCALAPPDATA")) return *local + "\\tornak-sim\\state.json";
     return std::nullopt;
   }
   // Only an absolute XDG_STATE_HOME counts; a relative one is to be ignored.
   if (auto stateHome = environment("XDG_STATE_HOME"); stateHome && stateHome->front() == '/')
-    return *stateHome + "/tornak-sim/state.txt";
-  if (auto home = environment("HOME")) return *home + "/.local/state/tornak-sim/state.txt";
+    return *stateHome + "/tornak-sim/state.json";
+  if (auto home = environment("HOME")) return *home + "/.local/state/tornak-sim/state.json";
   return std::nullopt;
 }
 
 std::optional<std::string> StatePath() { return StatePath(platform::EnvironmentVariable, platform::kWindows); }
-
-std::string ParentFolder(const std::string& path) {
-  const std::size_t separator = path.find_last_of(platform::kWindows ? "/\\" : "/");
-  return separator == std::string::npos ? std::string() : path.substr(0, separator);
-}
 
 }  // namespace tornak::sim

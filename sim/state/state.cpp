@@ -1,0 +1,111 @@
+#include "sim/state/state.hpp"
+
+#include <algorithm>
+#include <chrono>
+
+#include "convert/hex_digits.hpp"
+
+namespace tornak::sim {
+
+bool Bridge::SeenBy(LibraryGeneration generation, std::int64_t now) const noexcept {
+  if (awayUntil > now) return false;
+  return seenBy == Visibility::Both || (seenBy == Visibility::New) == (generation == LibraryGeneration::New);
+}
+
+Bridge* State::FindBridge(std::string_view name) {
+  return const_cast<Bridge*>(static_cast<const State&>(*this).FindBridge(name));
+}
+
+const Bridge* State::FindBridge(std::string_view name) const {
+  auto found = std::find_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) { return bridge.name == name; });
+  return found == bridges.end() ? nullptr : &*found;
+}
+
+const Bridge* State::VisibleBridge(LibraryGeneration generation, std::uint32_t index, std::int64_t now) const {
+  for (const Bridge& bridge : bridges) {
+    if (!bridge.SeenBy(generation, now)) continue;
+    if (index-- == 0) return &bridge;
+  }
+  return nullptr;
+}
+
+std::uint32_t State::VisibleCount(LibraryGeneration generation, std::int64_t now) const {
+  return static_cast<std::uint32_t>(std::count_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) {
+    return bridge.SeenBy(generation, now);
+  }));
+}
+
+const OpenHandle* State::FindHandle(std::uint64_t value) const {
+  auto found =
+      std::find_if(handles.begin(), handles.end(), [&](const OpenHandle& handle) { return handle.value == value; });
+  return found == handles.end() ? nullptr : &*found;
+}
+
+std::optional<CP210x_STATUS> State::InjectedFailure(std::string_view operation, LibraryGeneration generation) const {
+  std::optional<CP210x_STATUS> forBoth;
+  for (const Failure& failure : failures) {
+    if (failure.operation != operation) continue;
+    if (failure.generation == generation) return failure.status;
+    if (!failure.generation) forBoth = failure.status;
+  }
+  return forBoth;
+}
+
+bool State::Detach(std::string_view name) {
+  const auto before = bridges.size();
+  std::erase_if(bridges, [&](const Bridge& bridge) { return bridge.name == name; });
+  for (OpenHandle& handle : handles)
+    if (handle.bridge == name) handle.bridge.clear();
+  return bridges.size() != before;
+}
+
+Bridge DefaultBridge(std::string name, std::string serial) {
+  Bridge bridge;
+  bridge.name = std::move(name);
+  bridge.vid = 0x10C4;
+  bridge.pid = 0xEA60;
+  bridge.serial = std::move(serial);
+  bridge.product = "CP2102 USB to UART Bridge Controller";
+  bridge.list = SystemListStrings(bridge);
+  return bridge;
+}
+
+std::int64_t NowMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::array<std::string, kListStringCount> SystemListStrings(const Bridge& bridge) {
+  return {bridge.serial, bridge.product,
+          "\\\\?\\usb#vid_" + HexDigits(bridge.vid, 4, HexCase::Lower) + "&pid_" +
+              HexDigits(bridge.pid, 4, HexCase::Lower) + "#" + bridge.serial +
+              "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"};
+}
+
+void ChangeBridge(Bridge& bridge, const std::function<void(Bridge&)>& change) {
+  const auto before = SystemListStrings(bridge);
+  change(bridge);
+  const auto after = SystemListStrings(bridge);
+  for (std::size_t i = 0; i < kListStringCount; ++i)
+    if (bridge.list[i] == before[i]) bridge.list[i] = after[i];
+}
+
+const std::vector<std::string_view>& EntryPointNames() {
+#define SIM_ENTRY_POINT_NAME(name, params, args) #name,
+  static const std::vector<std::string_view> names = {CP210X_ENTRY_POINTS(SIM_ENTRY_POINT_NAME)};
+#undef SIM_ENTRY_POINT_NAME
+  return names;
+}
+
+bool IsEntryPointName(std::string_view name) {
+  const auto& names = EntryPointNames();
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool IsValidBridgeName(std::string_view name) {
+  auto isAlnum = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+  if (name.empty() || name.size() > 64 || !isAlnum(name.front())) return false;
+  return std::all_of(name.begin(), name.end(), [&](char c) { return isAlnum(c) || c == '_' || c == '.' || c == '-'; });
+}
+
+}  // namespace tornak::sim

@@ -1,0 +1,295 @@
+#include "sim/state/state_file.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <initializer_list>
+
+// Errors of the library then say where in the file they are, as "(/bridges/0/vid) ...".
+#define JSON_DIAGNOSTICS 1
+#include <nlohmann/json.hpp>
+
+#include "convert/hex_digits.hpp"
+
+namespace tornak::sim {
+namespace {
+
+// Read into the plain kind, whose objects never copy their values as they grow (a value nested
+// deep enough would overflow the stack being copied); written in the kind that keeps the order
+// of the fields as given.
+using Json = nlohmann::json;
+using OrderedJson = nlohmann::ordered_json;
+
+constexpr char kVersionKey[] = "tornak-sim-state";
+constexpr int kVersion = 2;
+
+// What is wrong with `value`, as an error of the library's own, which names where it is.
+[[noreturn]] void Fail(const Json& value, const std::string& what) {
+  throw Json::other_error::create(501, what, &value);
+}
+
+// A value as an error message shows it; a structure only by its kind, however deep it goes.
+std::string Shown(const Json& value) {
+  return value.is_structured() ? std::string("an ") + value.type_name()
+                               : value.dump(-1, ' ', true, Json::error_handler_t::replace);
+}
+
+// An object with none but the `known` fields.
+const Json& Object(const Json& value, std::initializer_list<std::string_view> known) {
+  if (!value.is_object()) Fail(value, "expected an object, found " + Shown(value));
+  for (const auto& item : value.items())
+    if (std::find(known.begin(), known.end(), item.key()) == known.end())
+      Fail(value, "unknown field \"" + item.key() + "\"");
+  return value;
+}
+
+const Json& List(const Json& value) {
+  if (!value.is_array()) Fail(value, "expected a list, found " + Shown(value));
+  return value;
+}
+
+// A string taken by `parse`, which gives nullopt for a text it does not take.
+template <typename Parse>
+auto Take(const Json& value, const std::string& expected, Parse parse) {
+  const auto parsed = value.is_string() ? parse(value.get<std::string>()) : std::nullopt;
+  if (!parsed) Fail(value, "expected " + expected + ", found " + Shown(value));
+  return *parsed;
+}
+
+std::uint64_t Whole(const Json& value, std::uint64_t max = UINT64_MAX) {
+  if (!value.is_number_unsigned() || value.get<std::uint64_t>() > max)
+    Fail(value, "expected a whole number from 0 to " + std::to_string(max) + ", found " + Shown(value));
+  return value.get<std::uint64_t>();
+}
+
+std::uint16_t Id(const Json& value) { return Take(value, "1 to 4 hex digits", ParseId); }
+
+std::string BridgeName(const Json& value) {
+  return Take(value, "a bridge name (letters, digits, '_', '.', '-')",
+              [](const std::string& text) { return IsValidBridgeName(text) ? std::optional(text) : std::nullopt; });
+}
+
+template <typename T, std::size_t N>
+T OneOf(const Json& value, const std::array<std::string_view, N>& names) {
+  std::string expected;
+  for (std::size_t i = 0; i < N; ++i)
+    expected += (i == 0 ? "\"" : i + 1 < N ? ", \"" : " or \"") + std::string(names[i]) + "\"";
+  return Take(value, expected, [&](const std::string& text) { return Named<T>(names, text); });
+}
+
+// Bytes: plain text while it is printable ASCII, else {"hex": ...}, which holds any bytes.
+std::string Bytes(const Json& value) {
+  if (value.is_string()) return value.get<std::string>();
+  return Take(Object(value, {"hex"}).at("hex"), "pairs of hex digits", BytesFromHex);
+}
+
+OrderedJson BytesJson(const std::string& bytes) {
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c <= 0x7E; })) return bytes;
+  std::string hex;
+  for (char c : bytes) hex += HexDigits(static_cast<unsigned char>(c), 2);
+  return OrderedJson{{"hex", hex}};
+}
+
+// A field that may be left out, read by `read` when it is there.
+template <typename Read>
+auto Maybe(const Json& object, const char* key, Read read) -> std::optional<decltype(read(object))> {
+  const auto found = object.find(key);
+  return found == object.end() ? std::nullopt : std::optional(read(*found));
+}
+
+std::array<std::uint64_t, kGenerationCount> Counts(const Json& value) {
+  Object(value, {"new", "old"});
+  return {Whole(value.at("new")), Whole(value.at("old"))};
+}
+
+Bridge ReadBridge(const Json& json) {
+  Object(json, {"name", "seen", "vid", "pid", "pending_vid", "pending_pid", "serial", "product", "list",
+                "serial_length", "product_length", "unterminated", "reenumeration_ms", "away_until"});
+  const auto length = [](const Json& value) { return static_cast<std::uint8_t>(Whole(value, 255)); };
+  Bridge bridge;
+  bridge.name = BridgeName(json.at("name"));
+  bridge.seenBy = OneOf<Visibility>(json.at("seen"), kVisibilityNames);
+  bridge.vid = Id(json.at("vid"));
+  bridge.pid = Id(json.at("pid"));
+  bridge.pendingVid = Maybe(json, "pending_vid", Id);
+  bridge.pendingPid = Maybe(json, "pending_pid", Id);
+  bridge.serial = Bytes(json.at("serial"));
+  bridge.product = Bytes(json.at("product"));
+  const Json& list = Object(json.at("list"), {"serial", "description", "path"});
+  for (std::size_t i = 0; i < kListStringCount; ++i) bridge.list[i] = Bytes(list.at(std::string(kListStringNames[i])));
+  bridge.serialLength = Maybe(json, "serial_length", length);
+  bridge.productLength = Maybe(json, "product_length", length);
+  Maybe(json, "unterminated", [&](const Json& names) {
+    for (const Json& name : List(names)) bridge.unterminated[OneOf<std::size_t>(name, kListStringNames)] = true;
+    return true;
+  });
+  bridge.reenumerationMs = static_cast<std::uint32_t>(
+      Maybe(json, "reenumeration_ms", [](const Json& value) { return Whole(value, kMaxReenumerationMs); }).value_or(0));
+  bridge.awayUntil = static_cast<std::int64_t>(
+      Maybe(json, "away_until", [](const Json& value) { return Whole(value, INT64_MAX); }).value_or(0));
+  return bridge;
+}
+
+State ReadState(const Json& json) {
+  Object(json, {kVersionKey, "bridges", "failures", "handles", "opens", "closes", "next_handle"});
+  const Json& version = json.at(kVersionKey);
+  if (Whole(version) != kVersion)
+    Fail(version, "version " + Shown(version) + " is not supported; this build reads " + std::to_string(kVersion));
+  State state;
+  for (const Json& bridge : List(json.at("bridges"))) {
+    state.bridges.push_back(ReadBridge(bridge));
+    if (state.FindBridge(state.bridges.back().name) != &state.bridges.back())
+      Fail(bridge, "a second bridge named \"" + state.bridges.back().name + "\"");
+  }
+  for (const Json& failure : List(json.at("failures"))) {
+    Object(failure, {"operation", "status", "generation"});
+    Failure read{
+        Take(failure.at("operation"), "an entry point of the library",
+             [](const std::string& text) { return IsEntryPointName(text) ? std::optional(text) : std::nullopt; }),
+        Maybe(failure, "generation",
+              [](const Json& value) { return OneOf<LibraryGeneration>(value, kGenerationNames); }),
+        Take(failure.at("status"), "a status such as \"0x00005304\"", ParseStatus)};
+    for (const Failure& other : state.failures)
+      if (other.operation == read.operation && other.generation == read.generation)
+        Fail(failure, "a second failure of " + read.operation + " for the same generation");
+    state.failures.push_back(std::move(read));
+  }
+  for (const Json& handle : List(json.at("handles"))) {
+    Object(handle, {"value", "generation", "bridge"});
+    OpenHandle read{
+        Take(handle.at("value"), "1 to 16 hex digits, not all 0",
+             [](const std::string& text) { return ParseHex(text, 16) == 0u ? std::nullopt : ParseHex(text, 16); }),
+        OneOf<LibraryGeneration>(handle.at("generation"), kGenerationNames), ""};
+    const Json& bridge = handle.at("bridge");  // null once the bridge went away
+    if (!bridge.is_null()) read.bridge = BridgeName(bridge);
+    if (!bridge.is_null() && state.FindBridge(read.bridge) == nullptr)
+      Fail(bridge, "no bridge is named \"" + read.bridge + "\"");
+    if (state.FindHandle(read.value) != nullptr) Fail(handle, "a second handle of the same value");
+    state.handles.push_back(std::move(read));
+  }
+  state.opens = Counts(json.at("opens"));
+  state.closes = Counts(json.at("closes"));
+  state.nextHandle = Whole(json.at("next_handle"));
+  if (state.nextHandle == 0) Fail(json.at("next_handle"), "must be above 0");
+  return state;
+}
+
+OrderedJson BridgeJson(const Bridge& bridge) {
+  OrderedJson json{{"name", bridge.name},
+                   {"seen", Name(bridge.seenBy)},
+                   {"vid", HexDigits(bridge.vid, 4)},
+                   {"pid", HexDigits(bridge.pid, 4)}};
+  if (bridge.pendingVid) json["pending_vid"] = HexDigits(*bridge.pendingVid, 4);
+  if (bridge.pendingPid) json["pending_pid"] = HexDigits(*bridge.pendingPid, 4);
+  json["serial"] = BytesJson(bridge.serial);
+  json["product"] = BytesJson(bridge.product);
+  OrderedJson unterminated = OrderedJson::array();
+  for (std::size_t i = 0; i < kListStringCount; ++i) {
+    json["list"][std::string(kListStringNames[i])] = BytesJson(bridge.list[i]);
+    if (bridge.unterminated[i]) unterminated.push_back(kListStringNames[i]);
+  }
+  if (bridge.serialLength) json["serial_length"] = *bridge.serialLength;
+  if (bridge.productLength) json["product_length"] = *bridge.productLength;
+  if (!unterminated.empty()) json["unterminated"] = unterminated;
+  if (bridge.reenumerationMs != 0) json["reenumeration_ms"] = bridge.reenumerationMs;
+  if (bridge.awayUntil != 0) json["away_until"] = bridge.awayUntil;
+  return json;
+}
+
+// An error of the library without its tag: "[json.exception.parse_error.101] parse error ..."
+std::string Untagged(const std::string& message) {
+  const std::size_t tag = message.find("] ");
+  return tag == std::string::npos ? message : message.substr(tag + 2);
+}
+
+// "(/bridges/0/vid) type must be ..." -> "/bridges/0/vid: type must be ...": where in the file,
+// as a JSON pointer.
+std::string Located(const std::string& message) {
+  const std::string what = Untagged(message);
+  const std::size_t end = what.find(") ");
+  if (what.rfind("(/", 0) != 0 || end == std::string::npos) return "the file: " + what;
+  return what.substr(1, end - 1) + ": " + what.substr(end + 2);
+}
+
+}  // namespace
+
+std::string FormatState(const State& state) {
+  OrderedJson bridges = OrderedJson::array();
+  for (const Bridge& bridge : state.bridges) bridges.push_back(BridgeJson(bridge));
+  OrderedJson failures = OrderedJson::array();
+  for (const Failure& failure : state.failures) {
+    OrderedJson& json =
+        failures.emplace_back(OrderedJson{{"operation", failure.operation}, {"status", StatusText(failure.status)}});
+    if (failure.generation) json["generation"] = Name(*failure.generation);
+  }
+  OrderedJson handles = OrderedJson::array();
+  for (const OpenHandle& handle : state.handles)
+    handles.push_back({{"value", HexDigits(handle.value)},
+                       {"generation", Name(handle.generation)},
+                       {"bridge", handle.bridge.empty() ? OrderedJson() : OrderedJson(handle.bridge)}});
+  const auto counts = [](const std::array<std::uint64_t, kGenerationCount>& count) {
+    return OrderedJson{{"new", count[0]}, {"old", count[1]}};
+  };
+  const OrderedJson json{{kVersionKey, kVersion},          {"bridges", bridges},
+                         {"failures", failures},           {"handles", handles},
+                         {"opens", counts(state.opens)},   {"closes", counts(state.closes)},
+                         {"next_handle", state.nextHandle}};
+  return json.dump(2) + "\n";
+}
+
+State ParseState(std::string_view text, const std::string& fileName) {
+  // The library ends its input at a NUL and would take what comes before for the whole file.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
+    throw MalformedState(fileName, "not JSON: a NUL byte at offset " + std::to_string(nul));
+  Json json;
+  try {
+    json = Json::parse(text.begin(), text.end());
+  } catch (const Json::exception& error) {  // not JSON, or a number too large for any type
+    throw MalformedState(fileName, "not JSON: " + Untagged(error.what()));
+  }
+  try {
+    return ReadState(json);
+  } catch (const Json::exception& error) {
+    throw MalformedState(fileName, Located(error.what()));
+  }
+}
+
+std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits) {
+  std::uint64_t value = 0;
+  if (text.empty() || text.size() > maxDigits || text.front() == '-' || text.front() == '+') return std::nullopt;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint16_t> ParseId(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  const auto value = ParseHex(text, 4);
+  return value ? std::optional(static_cast<std::uint16_t>(*value)) : std::nullopt;
+}
+
+std::optional<std::string> BytesFromHex(std::string_view hex) {
+  if (hex.size() % 2 != 0) return std::nullopt;
+  std::string bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    const auto byte = ParseHex(hex.substr(i, 2), 2);
+    if (!byte) return std::nullopt;
+    bytes += static_cast<char>(*byte);
+  }
+  return bytes;
+}
+
+std::optional<CP210x_STATUS> ParseStatus(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    const auto bits = ParseHex(text.substr(2), 8);
+    return bits ? std::optional(static_cast<CP210x_STATUS>(static_cast<std::uint32_t>(*bits))) : std::nullopt;
+  }
+  CP210x_STATUS status = 0;
+  if (text.empty() || text.front() == '+') return std::nullopt;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), status);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return status;
+}
+
+std::string StatusText(CP210x_STATUS status) { return "0x" + HexDigits(static_cast<std::uint32_t>(status), 8); }
+
+}  // namespace tornak::sim

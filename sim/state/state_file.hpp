@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "sim/state/state.hpp"
+
+namespace tornak::sim {
+
+// The state file's text: one JSON object, "tornak-sim-state": 2 first, then "bridges" (each
+// with "name", "seen", "vid", "pid", "serial", "product" and "list": {"serial", "description",
+// "path"}; "pending_vid", "pending_pid", "serial_length", "product_length", "unterminated",
+// "reenumeration_ms" and "away_until" only when set), "failures" ({"operation", "status",
+// "generation" unless both}), "handles" ({"value", "generation", "bridge", null once it went
+// away}), "opens" and "closes" ({"new", "old"}) and "next_handle". IDs, statuses and handle
+// values are hex strings; a byte string is plain text while it is printable ASCII, else
+// {"hex": ...} of its bytes, so that every byte survives. A cut-off file is not JSON, and fails.
+std::string FormatState(const State& state);
+
+// What is wrong with a state file: the field at fault (bridges[0].vid) or the place in the text,
+// and what.
+class MalformedState : public std::runtime_error {
+ public:
+  MalformedState(const std::string& file, const std::string& problem)
+      : std::runtime_error(file + ": " + problem), file_(file), problem_(problem) {}
+
+  const std::string& File() const noexcept { return file_; }
+  const std::string& Problem() const noexcept { return problem_; }
+
+ private:
+  std::string file_;
+  std::string problem_;
+};
+
+// Throws MalformedState naming `fileName`.
+State ParseState(std::string_view text, const std::string& fileName);
+
+// The forms of the file's values, shared with the command line. One to `maxDigits` hex digits,
+// no sign or prefix:
+std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits);
+// A VID or PID: one to four hex digits, "0x" allowed.
+std::optional<std::uint16_t> ParseId(std::string_view text);
+// "41ff00" -> the three bytes 0x41 0xFF 0x00; an even number of digits.
+std::optional<std::string> BytesFromHex(std::string_view hex);
+// A status: signed decimal, or "0x" and up to eight hex digits giving its bits.
+std::optional<CP210x_STATUS> ParseStatus(std::string_view text);
+std::string StatusText(CP210x_STATUS status);  // "0x" and eight hex digits
+
+}  // namespace tornak::sim
