@@ -15,7 +15,7 @@
 #include "identity/rewrite.hpp"
 #include "identity/testing/recording_display.hpp"
 #include "sim/platform.hpp"
-#include "sim/state_store.hpp"
+#include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
 
 namespace tornak::bench {

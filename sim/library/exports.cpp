@@ -45,16 +45,20 @@ CP210x_STATUS StatusOfFault() noexcept {
 #ifdef TORNAK_SIM_IN_MEMORY
 // The benchmark's build: the state lives in this process alone, seeded with the bridge
 // `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
+State& Memory() {
+  static State state = [] {
+    State seeded;
+    seeded.bridges.push_back(DefaultBridge("bridge1"));
+    return seeded;
+  }();
+  return state;
+}
+
 template <typename Operation>
 CP210x_STATUS Call(std::string_view, Operation operation) noexcept {
   try {
     std::lock_guard guard(Serialised());
-    static State state = [] {
-      State seeded;
-      seeded.bridges.push_back(DefaultBridge("bridge1"));
-      return seeded;
-    }();
-    BridgeModel model(state, kGeneration);
+    BridgeModel model(Memory(), kGeneration);
     return operation(model);
   } catch (...) {
     return StatusOfFault();
