@@ -16,7 +16,7 @@ times=()
 stage_name=
 stage_start=$SECONDS
 stage() {  # stage [NAME]: ends the stage before, if any, and starts the one named
-  [ -n "$stage_name" ] && times+=("$(printf '%-16s %4d s' "$stage_name" $((SECONDS - stage_start)))")
+  [ -n "$stage_name" ] && times+=("$(printf '%-18s %4d s' "$stage_name" $((SECONDS - stage_start)))")
   stage_name=${1:-}
   stage_start=$SECONDS
   [ -z "$stage_name" ] || echo "=== $stage_name"
@@ -68,7 +68,7 @@ scripts/release.sh --built || failed+=(packages)
 stage
 
 echo "Time of each stage (static analysis: what was left of it after the soaks):"
-printf '  %s\n' "${times[@]}" "$(printf '%-16s %4d s' total "$SECONDS")"
+printf '  %s\n' "${times[@]}" "$(printf '%-18s %4d s' total "$SECONDS")"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
   exit 1
