@@ -12,13 +12,23 @@ scripts/setup.sh
 trap 'wait; scripts/wine-stop' EXIT
 
 failed=()
+# The time of each stage, and the CPU time of the commands it waited for: on a machine shared
+# with other work, the latter says what the stage itself cost.
+mkdir -p build
 times=()
+cpu_seconds() {  # sets cpu to that of every command waited for so far (in this shell, not a subshell)
+  times >build/test-times.txt
+  cpu=$(awk 'NR == 2 { split($0, t, /[ms ]+/); printf "%d", t[1] * 60 + t[2] + t[3] * 60 + t[4] }' build/test-times.txt)
+}
 stage_name=
-stage_start=$SECONDS
 stage() {  # stage [NAME]: ends the stage before, if any, and starts the one named
-  [ -n "$stage_name" ] && times+=("$(printf '%-18s %4d s' "$stage_name" $((SECONDS - stage_start)))")
+  local cpu
+  cpu_seconds
+  [ -n "$stage_name" ] &&
+    times+=("$(printf '%-18s %5d s %5d s' "$stage_name" $((SECONDS - stage_start)) $((cpu - stage_cpu)))")
   stage_name=${1:-}
   stage_start=$SECONDS
+  stage_cpu=$cpu
   [ -z "$stage_name" ] || echo "=== $stage_name"
 }
 
@@ -26,7 +36,6 @@ stage() {  # stage [NAME]: ends the stage before, if any, and starts the one nam
 # started once, before any test needs them: no test then waits for a prefix being made, nor holds
 # its slot until the session ends (scripts/wine-env). Making a prefix mostly waits, so it runs
 # beside the native builds.
-mkdir -p build
 (. scripts/wine-env && tornak_each_prefix tornak_keep_session) >build/wine-sessions.log 2>&1 &
 wine_sessions=$!
 
@@ -67,8 +76,9 @@ stage packages
 scripts/release.sh --built || failed+=(packages)
 stage
 
-echo "Time of each stage (static analysis: what was left of it after the soaks):"
-printf '  %s\n' "${times[@]}" "$(printf '%-18s %4d s' total "$SECONDS")"
+echo "Stage                 time   CPU (static analysis: what was left of it after the soaks)"
+cpu_seconds
+printf '  %s\n' "${times[@]}" "$(printf '%-18s %5d s %5d s' total "$SECONDS" "$cpu")"
 if [ ${#failed[@]} -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
   exit 1
