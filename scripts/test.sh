@@ -12,8 +12,8 @@ scripts/setup.sh
 trap 'wait; scripts/wine-stop' EXIT
 
 failed=()
-# The time of each stage, and the CPU time of the commands it waited for: on a machine shared
-# with other work, the latter says what the stage itself cost.
+# The time of each stage, and the CPU time of the commands that ended in it: on a machine shared
+# with other work, the latter says what a build cost.
 mkdir -p build
 times=()
 cpu_seconds() {  # sets cpu to that of every command waited for so far (in this shell, not a subshell)
@@ -76,7 +76,8 @@ stage packages
 scripts/release.sh --built || failed+=(packages)
 stage
 
-echo "Stage                 time   CPU (static analysis: what was left of it after the soaks)"
+echo "Time of each stage, and the CPU time of the commands that ended in it (Wine's own processes"
+echo "aside; static analysis runs beside the soaks, and its stage is what was left of it after them):"
 cpu_seconds
 printf '  %s\n' "${times[@]}" "$(printf '%-18s %5d s %5d s' total "$SECONDS" "$cpu")"
 if [ ${#failed[@]} -gt 0 ]; then
