@@ -73,23 +73,23 @@ Fault::Fault(FaultKind kind, std::string subject, const std::string& library, co
 
 Fault Fault::LibraryNotFound(std::string file) { return Fault(FaultKind::LibraryNotFound, std::move(file), {}, {}); }
 
-Fault Fault::LibraryNotLoadable(std::string file, std::string reason) {
+Fault Fault::LibraryNotLoadable(std::string file, const std::string& reason) {
   return Fault(FaultKind::LibraryNotLoadable, std::move(file), {}, reason);
 }
 
-Fault Fault::MissingEntryPoint(std::string entryPoint, std::string library) {
+Fault Fault::MissingEntryPoint(std::string entryPoint, const std::string& library) {
   return Fault(FaultKind::MissingEntryPoint, std::move(entryPoint), library, {});
 }
 
-Fault Fault::Subscript(std::string routine, std::string detail) {
+Fault Fault::Subscript(std::string routine, const std::string& detail) {
   return Fault(FaultKind::Subscript, std::move(routine), {}, detail);
 }
 
-Fault Fault::Overflow(std::string routine, std::string detail) {
+Fault Fault::Overflow(std::string routine, const std::string& detail) {
   return Fault(FaultKind::Overflow, std::move(routine), {}, detail);
 }
 
-Fault Fault::FloatingPoint(std::string routine, std::string detail) {
+Fault Fault::FloatingPoint(std::string routine, const std::string& detail) {
   return Fault(FaultKind::FloatingPoint, std::move(routine), {}, detail);
 }
 

@@ -23,15 +23,15 @@ class Fault : public std::runtime_error {
   // A library file the platform's library search did not find.
   static Fault LibraryNotFound(std::string file);
   // A library file that exists but cannot be loaded; `reason` says why, when that is known.
-  static Fault LibraryNotLoadable(std::string file, std::string reason);
+  static Fault LibraryNotLoadable(std::string file, const std::string& reason);
   // An entry point that a loaded library does not export.
-  static Fault MissingEntryPoint(std::string entryPoint, std::string library);
+  static Fault MissingEntryPoint(std::string entryPoint, const std::string& library);
   // An index outside its buffer in `routine`; `detail` gives the index and the bounds.
-  static Fault Subscript(std::string routine, std::string detail);
+  static Fault Subscript(std::string routine, const std::string& detail);
   // A value too large for `routine`'s arithmetic; `detail` says which.
-  static Fault Overflow(std::string routine, std::string detail);
+  static Fault Overflow(std::string routine, const std::string& detail);
   // A computation of `routine` that cannot be carried out; `detail` says which.
-  static Fault FloatingPoint(std::string routine, std::string detail);
+  static Fault FloatingPoint(std::string routine, const std::string& detail);
 
   FaultKind Kind() const noexcept { return kind_; }
   // The file, entry point or routine the fault is about.

@@ -21,6 +21,7 @@ class UniqueHandle {
  public:
   static Handle EmptyValue() noexcept {
     if constexpr (std::is_pointer_v<Handle>)
+      // NOLINTNEXTLINE(performance-no-int-to-ptr): Windows spells some empty handles as the integer -1.
       return reinterpret_cast<Handle>(Empty);
     else
       return static_cast<Handle>(Empty);

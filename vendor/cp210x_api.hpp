@@ -38,9 +38,13 @@ using CP210x_HANDLE = void*;
   X(CP210x_SetPid, (CP210x_HANDLE handle, std::uint32_t pid), (handle, pid))                    \
   X(CP210x_SetVid, (CP210x_HANDLE handle, std::uint32_t vid), (handle, vid))
 
+// The lists above come in parentheses of their own; CP210X_LIST(list) spells one without them,
+// so that each use writes the parentheses of its declaration or call where they can be seen.
+#define CP210X_LIST(...) __VA_ARGS__
+
 // Function-pointer type of each entry point: Cp210xSig_CP210x_Open and so on.
 #define CP210X_DECLARE_SIGNATURE(name, params, args) \
-  using Cp210xSig_##name = CP210x_STATUS(CP210X_CALL*) params;
+  using Cp210xSig_##name = CP210x_STATUS(CP210X_CALL*)(CP210X_LIST params);
 CP210X_ENTRY_POINTS(CP210X_DECLARE_SIGNATURE)
 #undef CP210X_DECLARE_SIGNATURE
 

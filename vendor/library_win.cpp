@@ -65,8 +65,9 @@ std::wstring FindLibrary(const std::wstring& fileName) {
   }
   for (const std::wstring& folder : folders) {
     if (!IsAbsolute(folder)) continue;
-    const wchar_t last = folder.back();
-    const std::wstring candidate = folder + (last == L'\\' || last == L'/' ? L"" : L"\\") + fileName;
+    std::wstring candidate = folder;
+    if (candidate.back() != L'\\' && candidate.back() != L'/') candidate += L'\\';
+    candidate += fileName;
     if (IsFile(candidate)) return candidate;
   }
   return {};

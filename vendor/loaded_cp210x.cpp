@@ -14,7 +14,7 @@ LoadedCp210x::LoadedCp210x(LibraryGeneration generation) : library_(LibraryFileN
 LoadedCp210x::LoadedCp210x(std::string fileName) : library_(std::move(fileName)) {}
 
 #define CP210X_DEFINE_OPERATION(name, params, args) \
-  CP210x_STATUS LoadedCp210x::name params { return Resolve(name##_, #name) args; }
+  CP210x_STATUS LoadedCp210x::name(CP210X_LIST params) { return Resolve(name##_, #name)(CP210X_LIST args); }
 CP210X_ENTRY_POINTS(CP210X_DEFINE_OPERATION)
 #undef CP210X_DEFINE_OPERATION
 

@@ -23,16 +23,7 @@ EOF
 touch "$scratch/loader32"
 chmod +x "$scratch/bin/"* "$scratch/loader32"
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAIL: $1"
-    sed 's/^/    call: /' "$STUB_CALLS"
-  fi
-}
+. "$(dirname "$0")/checks.sh"
 
 # prepare CASE HAS_32_BIT_PART: runs tornak_wine_prefix for a prefix of the case's own.
 prepare() {
@@ -83,5 +74,4 @@ prepare only64 no
 check "without Wine's 32-bit part the prefix is kept" test -e "$scratch/only64/drive_c/kept.txt"
 check "without Wine's 32-bit part the prefix is not made again" test ! -s "$scratch/only64.calls"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+checks_done
