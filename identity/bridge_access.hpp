@@ -16,9 +16,15 @@ inline bool CountOneBridge(Cp210x& library, BridgeState& state) {
   return Succeeded(status) && state.NumDevices == 1;
 }
 
+// The library's handle as the DeviceHandle slot keeps it.
+inline CP210x_HANDLE SlotHandle(const BridgeState& state) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the slot keeps the library's handle as an integer.
+  return reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
+}
+
 // Opens device 0 into the DeviceHandle slot; true when the open succeeded.
 inline bool OpenBridge(Cp210x& library, BridgeState& state) {
-  auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
+  CP210x_HANDLE handle = SlotHandle(state);
   const CP210x_STATUS status = library.CP210x_Open(0, &handle);
   state.DeviceHandle = reinterpret_cast<std::intptr_t>(handle);
   return Succeeded(status);

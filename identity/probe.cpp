@@ -70,7 +70,7 @@ bool ReadBridge(ProbeBuffers& b, BridgeState& state, Cp210x& library) {
   library.CP210x_GetProductString(0, b.listPath.data(), kListFullPath);
 
   if (!OpenBridge(library, state)) return false;
-  const auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
+  const CP210x_HANDLE handle = SlotHandle(state);
 
   CloseOnFault guard(library, handle);
   const bool read = ReadDevice(library, handle, b);

@@ -11,7 +11,7 @@ void ApplyIdentityPreset(const Text& PidText, BridgeState& state, const VendorLi
   if (!CountOneBridge(library, state)) return;
 
   if (!OpenBridge(library, state)) return;
-  const auto handle = reinterpret_cast<CP210x_HANDLE>(state.DeviceHandle);
+  const CP210x_HANDLE handle = SlotHandle(state);
 
   CloseOnFault guard(library, handle);
   const std::int32_t pid = HexString2num(PidText);

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <memory>
+#include <new>
 #include <string>
 
 #include "sim/platform.hpp"
@@ -27,8 +29,12 @@ HMODULE ThisModule(DWORD flags) {
   return module;
 }
 
+// `milliseconds` is the thread's to delete.
 DWORD WINAPI AnnounceAfter(void* milliseconds) {
-  Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(milliseconds)));
+  {
+    const std::unique_ptr<DWORD> wait(static_cast<DWORD*>(milliseconds));
+    Sleep(*wait);
+  }
   AnnounceDeviceChange();
   FreeLibraryAndExitThread(ThisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT), 0);
 }
@@ -105,9 +111,10 @@ void AnnounceDeviceChangeLater(std::uint32_t milliseconds) noexcept {
   // library before the thread is done, and the thread lets go of it as its very last step.
   HMODULE self = ThisModule(0);
   if (self == nullptr) return;
-  const UniqueKernelHandle thread(
-      CreateThread(nullptr, 0, AnnounceAfter, reinterpret_cast<void*>(std::uintptr_t{milliseconds}), 0, nullptr));
-  if (!thread) FreeLibrary(self);
+  std::unique_ptr<DWORD> wait(new (std::nothrow) DWORD(milliseconds));
+  const UniqueKernelHandle thread(wait ? CreateThread(nullptr, 0, AnnounceAfter, wait.get(), 0, nullptr) : nullptr);
+  if (thread) static_cast<void>(wait.release());
+  else FreeLibrary(self);
 }
 
 }  // namespace tornak::sim::platform

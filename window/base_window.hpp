@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "window/carried_value.hpp"
+
 namespace tornak {
 
 // Routes a window's messages to T::HandleMessage. The object is handed over as the creation
@@ -41,11 +43,11 @@ class BaseWindow {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     T* self = nullptr;
     if (message == WM_NCCREATE) {
-      self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      self = static_cast<T*>(CarriedIn<CREATESTRUCTW*>(lParam)->lpCreateParams);
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
       self->hwnd_ = hwnd;
     } else {
-      self = reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+      self = CarriedIn<T*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
     if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
     LRESULT result = self->HandleMessage(message, wParam, lParam);

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "window/carried_value.hpp"
 #include "window/window_text.hpp"
 
 namespace tornak {
@@ -33,7 +34,7 @@ HWND CreateControl(HWND parent, std::size_t index) {
   const DWORD exStyle = row.border ? WS_EX_STATICEDGE : 0;
   const int id = kFirstControlId + static_cast<int>(index);
   return CreateWindowExW(exStyle, button ? L"Button" : L"Static", Wide(row.caption).c_str(), style, 0, 0, 0, 0, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+                         CarriedIn<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
 // Measured the way the static control draws it: one line, in its own font.
@@ -42,7 +43,7 @@ bool IsClipped(HWND control, const std::wstring& text) {
   RECT client{};
   GetClientRect(control, &client);
   HDC dc = GetDC(control);
-  const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  const HGDIOBJ previous = SelectObject(dc, CarriedIn<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
   RECT needed{0, 0, 0, 0};
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS);

@@ -2,6 +2,8 @@
 
 #include <dbt.h>
 
+#include "window/carried_value.hpp"
+
 namespace tornak {
 namespace {
 
@@ -22,7 +24,7 @@ bool AnnouncesDeviceChange(WPARAM event, LPARAM data) {
   if (event == DBT_DEVNODES_CHANGED) return true;
   if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) return false;
   // Volumes and ports come and go too; only a device interface is the bridge's.
-  const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+  const auto* header = CarriedIn<const DEV_BROADCAST_HDR*>(data);
   return header != nullptr && header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE;
 }
 

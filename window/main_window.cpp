@@ -5,6 +5,7 @@
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
 #include "system/windows_text.hpp"
+#include "window/carried_value.hpp"
 #include "window/device_change.hpp"
 #include "window/identity_copy.hpp"
 #include "window/resource_ids.h"
@@ -40,7 +41,7 @@ bool MainWindow::Open(int showCommand) {
   wc.hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
   wc.hIconSm = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.hbrBackground = CarriedIn<HBRUSH>(COLOR_BTNFACE + 1);
   if (!RegisterWindowClass(wc)) return false;
   if (CreateWindowOfClass(kWindowClassName, kWindowCaption, kWindowStyle, kWindowExStyle) == nullptr) return false;
 
@@ -112,10 +113,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDeviceChange(wParam, lParam);
       return TRUE;
     case WM_CONTEXTMENU:
-      if (OpenCopyMenu(hwnd_, reinterpret_cast<HWND>(wParam), lParam)) return 0;
+      if (OpenCopyMenu(hwnd_, CarriedIn<HWND>(wParam), lParam)) return 0;
       return DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_DPICHANGED:
-      OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      OnDpiChanged(LOWORD(wParam), *CarriedIn<const RECT*>(lParam));
       return 0;
     case WM_ACTIVATE:
       OnActivate(wParam);

@@ -83,6 +83,7 @@ CP210x_STATUS BridgeModel::CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE*
   while (state_.FindHandle(value) != nullptr) value = HandleValue(state_.nextHandle++);
   state_.handles.push_back({value, generation_, bridge->name});
   ++state_.opens[Index(generation_)];
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the library's handles are numbers it hands out.
   *handle = reinterpret_cast<CP210x_HANDLE>(static_cast<std::uintptr_t>(value));
   return kSuccess;
 }
