@@ -1,4 +1,4 @@
-// The program's own work per tick and per button press, natively: against an in-memory fake,
+// The program's own work per tick and per button press, natively: against an bridge model in memory,
 // and through the real loader and the simulated libraries, those of the state file and those
 // that hold their bridge in memory. Prints its rows of the benchmark table on stdout and Google
 // Benchmark's own report on stderr.
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "bench/discarding_display.hpp"
-#include "bench/lean_cp210x.hpp"
 #include "bench/library_pairs.hpp"
 #include "bench/table.hpp"
 #include "identity/probe.hpp"
@@ -35,29 +34,27 @@ void SaveBridges(std::vector<sim::Bridge> bridges) {
   sim::WriteState(StateFile().Path(), state);
 }
 
-// The fake as the program sees a library: through the interface, called virtually, as the
+// The model as the program sees a library: through the interface, called virtually, as the
 // routines in another file do. Calls on the final class itself could be inlined away.
-Cp210x& Opaque(LeanCp210x& fake) {
-  Cp210x* library = &fake;
+Cp210x& Opaque(Cp210x& model) {
+  Cp210x* library = &model;
   benchmark::DoNotOptimize(library);
   return *library;
 }
 
-void RefreshFake(benchmark::State& run, std::uint32_t devices) {
-  FakePair fake;
-  fake.newGeneration.numDevices = devices;
-  fake.oldGeneration.numDevices = devices;
+void RefreshModel(benchmark::State& run, std::uint32_t devices) {
+  ModelPair model(devices);
   BridgeState state;
   state.DeviceHandle = -1;
   DiscardingDisplay display;
-  for (auto _ : run) RefreshDeviceInfo(state, fake.libraries, display);
+  for (auto _ : run) RefreshDeviceInfo(state, model.libraries, display);
 }
 
 // The calls a tick makes when one bridge answers, with nothing done with the answers: what
 // any program asking the library for the identity spends.
 void RefreshCallsOnly(benchmark::State& run) {
-  LeanCp210x fake;
-  Cp210x& library = Opaque(fake);
+  ModelPair model;
+  Cp210x& library = Opaque(model.newGeneration);
   std::array<std::uint8_t, kListStringBufferSize> list{};
   std::array<std::uint8_t, kSerialBufferSize> serial{};
   std::array<std::uint8_t, kProductBufferSize> product{};
@@ -83,17 +80,17 @@ void RefreshCallsOnly(benchmark::State& run) {
   }
 }
 
-void ApplyFake(benchmark::State& run) {
-  FakePair fake;
+void ApplyModel(benchmark::State& run) {
+  ModelPair model;
   BridgeState state;
   state.NewDriverActive = true;
-  for (auto _ : run) ApplyIdentityPreset(Text(kIdentityPresets[1].pidText), state, fake.libraries);
-  benchmark::DoNotOptimize(fake.newGeneration.pendingPid);
+  for (auto _ : run) ApplyIdentityPreset(Text(kIdentityPresets[1].pidText), state, model.libraries);
+  benchmark::DoNotOptimize(model.state.bridges.front().pid);
 }
 
 void ApplyCallsOnly(benchmark::State& run) {
-  LeanCp210x fake;
-  Cp210x& library = Opaque(fake);
+  ModelPair model;
+  Cp210x& library = Opaque(model.newGeneration);
   for (auto _ : run) {
     std::uint32_t count = 0;
     CP210x_HANDLE handle = nullptr;
@@ -105,7 +102,7 @@ void ApplyCallsOnly(benchmark::State& run) {
     library.CP210x_Close(handle);
     benchmark::DoNotOptimize(count);
   }
-  benchmark::DoNotOptimize(fake.pendingPid);
+  benchmark::DoNotOptimize(model.state.bridges.front().pid);
 }
 
 void RefreshSimulated(benchmark::State& run, bool bridgeAttached, bool inMemory = false) {
@@ -145,11 +142,11 @@ void Register() {
   auto add = [](const char* name, auto function) {
     benchmark::RegisterBenchmark(name, function)->Unit(benchmark::kMicrosecond)->MinTime(0.3);
   };
-  add("refresh/fake", [](benchmark::State& run) { RefreshFake(run, 1); });
-  add("refresh/fake-calls", RefreshCallsOnly);
-  add("refresh/fake-none", [](benchmark::State& run) { RefreshFake(run, 0); });
-  add("apply/fake", ApplyFake);
-  add("apply/fake-calls", ApplyCallsOnly);
+  add("refresh/model", [](benchmark::State& run) { RefreshModel(run, 1); });
+  add("refresh/model-calls", RefreshCallsOnly);
+  add("refresh/model-none", [](benchmark::State& run) { RefreshModel(run, 0); });
+  add("apply/model", ApplyModel);
+  add("apply/model-calls", ApplyCallsOnly);
   add("refresh/sim", [](benchmark::State& run) { RefreshSimulated(run, true); });
   add("refresh/sim-none", [](benchmark::State& run) { RefreshSimulated(run, false); });
   add("apply/sim", [](benchmark::State& run) { ApplySimulated(run); });
@@ -194,20 +191,20 @@ struct Comparison {
 };
 
 constexpr Comparison kComparisons[] = {
-    {"RefreshDeviceInfo, in-memory fake, one bridge (one tick)", "refresh/fake", "refresh/fake-calls",
+    {"RefreshDeviceInfo, bridge model in memory, one bridge (one tick)", "refresh/model", "refresh/model-calls",
      "the same 11 library calls, answers unused"},
-    {"ApplyIdentityPreset, in-memory fake (one button press)", "apply/fake", "apply/fake-calls",
+    {"ApplyIdentityPreset, bridge model in memory (one button press)", "apply/model", "apply/model-calls",
      "the same 6 library calls"},
-    {"RefreshDeviceInfo, loader + simulated libraries, one bridge", "refresh/sim", "refresh/fake",
-     "the same tick against the in-memory fake"},
-    {"RefreshDeviceInfo, loader + simulated libraries, no bridge", "refresh/sim-none", "refresh/fake-none",
-     "the same tick against the in-memory fake"},
-    {"ApplyIdentityPreset, loader + simulated libraries", "apply/sim", "apply/fake",
-     "the same press against the in-memory fake"},
+    {"RefreshDeviceInfo, loader + simulated libraries, one bridge", "refresh/sim", "refresh/model",
+     "the same tick against the bridge model in memory"},
+    {"RefreshDeviceInfo, loader + simulated libraries, no bridge", "refresh/sim-none", "refresh/model-none",
+     "the same tick against the bridge model in memory"},
+    {"ApplyIdentityPreset, loader + simulated libraries", "apply/sim", "apply/model",
+     "the same press against the bridge model in memory"},
     {"RefreshDeviceInfo, loader + simulated libraries holding the bridge in memory, one bridge", "refresh/memory",
-     "refresh/fake", "the same tick against the in-memory fake"},
-    {"ApplyIdentityPreset, loader + simulated libraries holding the bridge in memory", "apply/memory", "apply/fake",
-     "the same press against the in-memory fake"},
+     "refresh/model", "the same tick against the bridge model in memory"},
+    {"ApplyIdentityPreset, loader + simulated libraries holding the bridge in memory", "apply/memory", "apply/model",
+     "the same press against the bridge model in memory"},
     {"One query of a simulated library, state file unchanged", "query/sim", "query/read-and-parse",
      "reading and parsing the state file once"},
 };

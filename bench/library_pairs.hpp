@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "bench/lean_cp210x.hpp"
+#include "sim/library/bridge_model.hpp"
 #include "system/program_folder.hpp"
 #include "vendor/loaded_cp210x.hpp"
 #ifdef _WIN32
@@ -16,10 +16,13 @@ namespace tornak::bench {
 // beside the benchmark's programs, since their files have the vendor's names too.
 inline std::filesystem::path InMemoryFolder() { return std::filesystem::path(ProgramFolder()) / "memory"; }
 
-// The two library generations as the benchmark hands them to the program's routines.
-struct FakePair {
-  LeanCp210x newGeneration;
-  LeanCp210x oldGeneration;
+// The simulator's bridge model held in memory, both generations over one state: the bridge
+// `tornak-sim attach` makes, attached `devices` times.
+struct ModelPair {
+  explicit ModelPair(std::uint32_t devices = 1) { state.bridges.assign(devices, sim::DefaultBridge("bridge1")); }
+  sim::State state;
+  sim::BridgeModel newGeneration{state, LibraryGeneration::New};
+  sim::BridgeModel oldGeneration{state, LibraryGeneration::Old};
   VendorLibraries libraries{newGeneration, oldGeneration};
 };
 

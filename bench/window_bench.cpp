@@ -149,17 +149,17 @@ double TickNanoseconds(const VendorLibraries& libraries, double minimumCpuSecond
 // what one poll costs tornak.exe through the simulated libraries, those of the state file and
 // those that hold their bridge in memory.
 void MeasureTick() {
-  FakePair fake;
-  const double lean = TickNanoseconds(fake.libraries, 0.5);
+  ModelPair model;
+  const double modelTick = TickNanoseconds(model.libraries, 0.5);
   SimulatedPair inMemory(true);
   const double memory = TickNanoseconds(inMemory.libraries, 0.5);
   SimulatedPair simulated;
   const double file = TickNanoseconds(simulated.libraries, 1.0);
-  const std::string baseline = Microseconds(lean) + ", the same tick against the in-memory fake";
+  const std::string baseline = Microseconds(modelTick) + ", the same tick against the bridge model in memory";
   PrintRow(std::cout, {"RefreshDeviceInfo under Wine, loader + simulated libraries, one bridge (CPU per tick)",
-                       Microseconds(file), baseline, Ratio(file, lean), ""});
+                       Microseconds(file), baseline, Ratio(file, modelTick), ""});
   PrintRow(std::cout, {"RefreshDeviceInfo under Wine, loader + simulated libraries holding the bridge in memory",
-                       Microseconds(memory), baseline, Ratio(memory, lean), ""});
+                       Microseconds(memory), baseline, Ratio(memory, modelTick), ""});
 }
 
 // Start-up, in alternation so that a slow spell of the shared machine hits every program alike.
