@@ -5,10 +5,6 @@
 
 #include "sim/sim_status.hpp"
 
-// Each operation first returns the failure the state injects for it, if any.
-#define SIM_INJECTED_FAILURE \
-  if (auto failure = state_.InjectedFailure(__func__, generation_)) return *failure
-
 namespace tornak::sim {
 namespace {
 
@@ -52,12 +48,10 @@ CP210x_STATUS BridgeModel::WithBridge(CP210x_HANDLE handle, Look look) {
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetNumDevices(std::uint32_t* numDevices) {
-  SIM_INJECTED_FAILURE;
   return Put(numDevices, state_.VisibleCount(generation_, NowMilliseconds()));
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, void* buffer, std::uint32_t selector) {
-  SIM_INJECTED_FAILURE;
   const Bridge* bridge = state_.VisibleBridge(generation_, deviceIndex, NowMilliseconds());
   if (bridge == nullptr) return kDeviceNotFound;
   if (buffer == nullptr || selector >= kListStringCount) return kInvalidParameter;
@@ -74,7 +68,6 @@ CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, vo
 }
 
 CP210x_STATUS BridgeModel::CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE* handle) {
-  SIM_INJECTED_FAILURE;
   const Bridge* bridge = state_.VisibleBridge(generation_, deviceIndex, NowMilliseconds());
   if (bridge == nullptr) return kDeviceNotFound;
   if (handle == nullptr) return kInvalidParameter;
@@ -89,7 +82,6 @@ CP210x_STATUS BridgeModel::CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE*
 }
 
 CP210x_STATUS BridgeModel::CP210x_Close(CP210x_HANDLE handle) {
-  SIM_INJECTED_FAILURE;
   const OpenHandle* open = state_.FindHandle(ValueOf(handle));
   if (open == nullptr) return kInvalidHandle;
   // A handle to a bridge that went away still closes, as a real one does: releasing it is
@@ -100,7 +92,6 @@ CP210x_STATUS BridgeModel::CP210x_Close(CP210x_HANDLE handle) {
 }
 
 CP210x_STATUS BridgeModel::CP210x_Reset(CP210x_HANDLE handle) {
-  SIM_INJECTED_FAILURE;
   return WithBridge(handle, [&](Bridge& bridge) {
     ChangeBridge(bridge, [](Bridge& changed) {
       if (changed.pendingVid) changed.vid = *changed.pendingVid;
@@ -120,18 +111,15 @@ CP210x_STATUS BridgeModel::CP210x_Reset(CP210x_HANDLE handle) {
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceVid(CP210x_HANDLE handle, std::uint16_t* vid) {
-  SIM_INJECTED_FAILURE;
   return WithBridge(handle, [&](const Bridge& bridge) { return Put(vid, bridge.vid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDevicePid(CP210x_HANDLE handle, std::uint16_t* pid) {
-  SIM_INJECTED_FAILURE;
   return WithBridge(handle, [&](const Bridge& bridge) { return Put(pid, bridge.pid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceSerialNumber(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
                                                         int /*convertToAscii*/) {
-  SIM_INJECTED_FAILURE;
   return WithBridge(handle, [&](const Bridge& bridge) {
     return PutString(buffer, length, bridge.serial, bridge.serialLength, kSerialBufferSize);
   });
@@ -139,7 +127,6 @@ CP210x_STATUS BridgeModel::CP210x_GetDeviceSerialNumber(CP210x_HANDLE handle, vo
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceProductString(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
                                                          int /*convertToAscii*/) {
-  SIM_INJECTED_FAILURE;
   return WithBridge(handle, [&](const Bridge& bridge) {
     return PutString(buffer, length, bridge.product, bridge.productLength, kProductBufferSize);
   });
@@ -147,7 +134,6 @@ CP210x_STATUS BridgeModel::CP210x_GetDeviceProductString(CP210x_HANDLE handle, v
 
 // The bridge keeps 16 bits of a written ID; the rest of the parameter is the calling convention's.
 CP210x_STATUS BridgeModel::CP210x_SetPid(CP210x_HANDLE handle, std::uint32_t pid) {
-  SIM_INJECTED_FAILURE;
   return WithBridge(handle, [&](Bridge& bridge) {
     bridge.pendingPid = static_cast<std::uint16_t>(pid & 0xFFFFu);
     return kSuccess;
@@ -155,7 +141,6 @@ CP210x_STATUS BridgeModel::CP210x_SetPid(CP210x_HANDLE handle, std::uint32_t pid
 }
 
 CP210x_STATUS BridgeModel::CP210x_SetVid(CP210x_HANDLE handle, std::uint32_t vid) {
-  SIM_INJECTED_FAILURE;
   return WithBridge(handle, [&](Bridge& bridge) {
     bridge.pendingVid = static_cast<std::uint16_t>(vid & 0xFFFFu);
     return kSuccess;

@@ -9,9 +9,8 @@ namespace tornak::sim {
 
 // The simulated bridge: what each library operation of one generation does to a state held in
 // memory. The simulated libraries run it over the state file; tests run it in-process. An
-// operation whose failure the state injects returns that status and does nothing else; one that
-// changes the state changes it only when it returns kSuccess. Buffers are written within their
-// contract sizes and nowhere else; on failure no output is touched.
+// operation that changes the state changes it only when it returns kSuccess. Buffers are written
+// within their contract sizes and nowhere else; on failure no output is touched.
 class BridgeModel final : public Cp210x {
  public:
   BridgeModel(State& state, LibraryGeneration generation) : state_(state), generation_(generation) {}
@@ -19,6 +18,12 @@ class BridgeModel final : public Cp210x {
 #define CP210X_DECLARE_OVERRIDE(name, params, args) CP210x_STATUS name params override;
   CP210X_ENTRY_POINTS(CP210X_DECLARE_OVERRIDE)
 #undef CP210X_DECLARE_OVERRIDE
+
+  // The status the state injects for the operation `name`, if any. The libraries return it in
+  // place of the operation, which then does nothing.
+  std::optional<CP210x_STATUS> InjectedFailure(std::string_view name) const {
+    return state_.InjectedFailure(name, generation_);
+  }
 
   // How long the bridge the last successful reset restarted is away (0: back at once).
   std::uint32_t AwayAfterReset() const noexcept { return awayAfterReset_; }

@@ -115,9 +115,12 @@ CP210x_STATUS Call(std::string_view name, Operation operation) noexcept {
 }  // namespace
 
 // Each entry point from the one list of shapes, which the binding's types come from too.
-#define SIM_DEFINE_EXPORT(name, params, args)                                  \
-  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                 \
-    return Call(#name, [&](BridgeModel& model) { return model.name args; }); \
+#define SIM_DEFINE_EXPORT(name, params, args)                                    \
+  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                  \
+    return Call(#name, [&](BridgeModel& model) {                                 \
+      const std::optional<CP210x_STATUS> failure = model.InjectedFailure(#name); \
+      return failure ? *failure : model.name args;                               \
+    });                                                                          \
   }
 CP210X_ENTRY_POINTS(SIM_DEFINE_EXPORT)
 #undef SIM_DEFINE_EXPORT
