@@ -128,10 +128,15 @@ struct State {
 };
 
 // The library's entry point names, in the order the library documents them.
-const std::vector<std::string_view>& EntryPointNames();
-bool IsEntryPointName(std::string_view name);
+#define SIM_ENTRY_POINT_NAME(name, params, args) #name,
+inline constexpr std::string_view kEntryPointNames[] = {CP210X_ENTRY_POINTS(SIM_ENTRY_POINT_NAME)};
+#undef SIM_ENTRY_POINT_NAME
 
-// Bridge names: a letter or digit, then letters, digits, '_', '.' or '-'; at most 64 bytes.
-bool IsValidBridgeName(std::string_view name);
+// The text when it names an entry point, else nullopt.
+std::optional<std::string> ParseEntryPoint(std::string_view text);
+
+// The text when it is a bridge name: a letter or digit, then letters, digits, '_', '.' or '-';
+// at most 64 bytes.
+std::optional<std::string> ParseBridgeName(std::string_view text);
 
 }  // namespace tornak::sim
