@@ -27,20 +27,7 @@ using namespace tornak::sim;
 constexpr tornak::LibraryGeneration kGeneration = tornak::LibraryGeneration::TORNAK_SIM_GENERATION;
 
 // The program calls from one thread, but nothing stops a test or a tool from using more.
-std::mutex& Serialised() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-CP210x_STATUS StatusOfFault() noexcept {
-  try {
-    throw;
-  } catch (const MalformedState&) {
-    return kStateMalformed;
-  } catch (...) {
-    return kIoError;
-  }
-}
+std::mutex serialised;
 
 #ifdef TORNAK_SIM_IN_MEMORY
 // The benchmark's build: the state lives in this process alone, seeded with the bridge
@@ -53,41 +40,32 @@ State& Memory() {
   }();
   return state;
 }
-
-template <typename Operation>
-CP210x_STATUS Call(std::string_view, Operation operation) noexcept {
-  try {
-    std::lock_guard guard(Serialised());
-    BridgeModel model(Memory(), kGeneration);
-    return operation(model);
-  } catch (...) {
-    return StatusOfFault();
-  }
-}
 #else
-StateCache& Cache() {
-  static StateCache cache;
-  return cache;
-}
+StateCache cache;
 
 bool Changes(std::string_view operation) {
   return operation == "CP210x_Open" || operation == "CP210x_Close" || operation == "CP210x_Reset" ||
          operation == "CP210x_SetPid" || operation == "CP210x_SetVid";
 }
+#endif
 
-// One operation of the bridge model over the state file. One that only looks is served from the
+// One operation of the bridge model. Over the state file, one that only looks is served from the
 // cached state; one that changes it is a read-modify-write under the file's lock, written back
 // only when it succeeded.
 template <typename Operation>
-CP210x_STATUS Call(std::string_view name, Operation operation) noexcept {
+CP210x_STATUS Call([[maybe_unused]] std::string_view name, Operation operation) noexcept {
   try {
-    std::lock_guard guard(Serialised());
+    const std::lock_guard guard(serialised);
+#ifdef TORNAK_SIM_IN_MEMORY
+    BridgeModel model(Memory(), kGeneration);
+    return operation(model);
+#else
     const auto path = StatePath();
     if (!path) return kIoError;
-    State cached = Cache().Current(*path);
+    State cached = cache.Current(*path);
     // With no state file there is nothing to change and no reason to create its folder: the
     // operation fails on the empty state.
-    if (!Changes(name) || !Cache().FileExists()) {
+    if (!Changes(name) || !cache.FileExists()) {
       BridgeModel model(cached, kGeneration);
       return operation(model);
     }
@@ -106,11 +84,13 @@ CP210x_STATUS Call(std::string_view name, Operation operation) noexcept {
       if (away > 0) platform::AnnounceDeviceChangeLater(away);
     }
     return status;
+#endif
+  } catch (const MalformedState&) {
+    return kStateMalformed;
   } catch (...) {
-    return StatusOfFault();
+    return kIoError;
   }
 }
-#endif
 
 }  // namespace
 
