@@ -47,12 +47,24 @@ CP210x_STATUS BridgeModel::WithBridge(CP210x_HANDLE handle, Look look) {
   return bridge == nullptr ? kDeviceNotFound : look(*bridge);
 }
 
+const Bridge* BridgeModel::Visible(std::uint32_t index) const {
+  const std::int64_t now = NowMilliseconds();
+  for (const Bridge& bridge : state_.bridges) {
+    const bool seen = bridge.seenBy == Visibility::Both ||
+                      (bridge.seenBy == Visibility::New) == (generation_ == LibraryGeneration::New);
+    if (seen && bridge.awayUntil <= now && index-- == 0) return &bridge;
+  }
+  return nullptr;
+}
+
 CP210x_STATUS BridgeModel::CP210x_GetNumDevices(std::uint32_t* numDevices) {
-  return Put(numDevices, state_.VisibleCount(generation_, NowMilliseconds()));
+  std::uint32_t count = 0;
+  while (Visible(count) != nullptr) ++count;
+  return Put(numDevices, count);
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, void* buffer, std::uint32_t selector) {
-  const Bridge* bridge = state_.VisibleBridge(generation_, deviceIndex, NowMilliseconds());
+  const Bridge* bridge = Visible(deviceIndex);
   if (bridge == nullptr) return kDeviceNotFound;
   if (buffer == nullptr || selector >= kListStringCount) return kInvalidParameter;
   const std::string& text = bridge->list[selector];
@@ -68,7 +80,7 @@ CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, vo
 }
 
 CP210x_STATUS BridgeModel::CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE* handle) {
-  const Bridge* bridge = state_.VisibleBridge(generation_, deviceIndex, NowMilliseconds());
+  const Bridge* bridge = Visible(deviceIndex);
   if (bridge == nullptr) return kDeviceNotFound;
   if (handle == nullptr) return kInvalidParameter;
   std::uint64_t value = HandleValue(state_.nextHandle++);

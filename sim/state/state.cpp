@@ -7,11 +7,6 @@
 
 namespace tornak::sim {
 
-bool Bridge::SeenBy(LibraryGeneration generation, std::int64_t now) const noexcept {
-  if (awayUntil > now) return false;
-  return seenBy == Visibility::Both || (seenBy == Visibility::New) == (generation == LibraryGeneration::New);
-}
-
 Bridge* State::FindBridge(std::string_view name) {
   return const_cast<Bridge*>(static_cast<const State&>(*this).FindBridge(name));
 }
@@ -19,20 +14,6 @@ Bridge* State::FindBridge(std::string_view name) {
 const Bridge* State::FindBridge(std::string_view name) const {
   auto found = std::find_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) { return bridge.name == name; });
   return found == bridges.end() ? nullptr : &*found;
-}
-
-const Bridge* State::VisibleBridge(LibraryGeneration generation, std::uint32_t index, std::int64_t now) const {
-  for (const Bridge& bridge : bridges) {
-    if (!bridge.SeenBy(generation, now)) continue;
-    if (index-- == 0) return &bridge;
-  }
-  return nullptr;
-}
-
-std::uint32_t State::VisibleCount(LibraryGeneration generation, std::int64_t now) const {
-  return static_cast<std::uint32_t>(std::count_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) {
-    return bridge.SeenBy(generation, now);
-  }));
 }
 
 const OpenHandle* State::FindHandle(std::uint64_t value) const {

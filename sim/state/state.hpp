@@ -65,8 +65,6 @@ struct Bridge {
   std::uint32_t reenumerationMs = 0;  // at most kMaxReenumerationMs
   std::int64_t awayUntil = 0;
 
-  // Whether a generation counts the bridge at `now` (milliseconds of the system clock).
-  bool SeenBy(LibraryGeneration generation, std::int64_t now) const noexcept;
   bool operator==(const Bridge&) const = default;
 };
 
@@ -115,9 +113,6 @@ struct State {
 
   Bridge* FindBridge(std::string_view name);
   const Bridge* FindBridge(std::string_view name) const;
-  // The index-th bridge a generation sees at `now`, or nullptr.
-  const Bridge* VisibleBridge(LibraryGeneration generation, std::uint32_t index, std::int64_t now) const;
-  std::uint32_t VisibleCount(LibraryGeneration generation, std::int64_t now) const;
   const OpenHandle* FindHandle(std::uint64_t value) const;
   // The status injected for an operation; one for this generation wins over one for both.
   std::optional<CP210x_STATUS> InjectedFailure(std::string_view operation, LibraryGeneration generation) const;
