@@ -76,6 +76,8 @@ T OneOf(const Json& value, const std::array<std::string_view, N>& names) {
   return Take(value, expected, [&](const std::string& text) { return Named<T>(names, text); });
 }
 
+LibraryGeneration Generation(const Json& value) { return OneOf<LibraryGeneration>(value, kGenerationNames); }
+
 // Bytes: plain text while it is printable ASCII, else {"hex": ...}, which holds any bytes.
 std::string Bytes(const Json& value) {
   if (value.is_string()) return value.get<std::string>();
@@ -123,28 +125,6 @@ Bridge ReadBridge(const Json& json) {
   return bridge;
 }
 
-Failure ReadFailure(const Json& json) {
-  Object(json, {"operation", "status", "generation"});
-  Failure failure;
-  failure.operation = Take(json.at("operation"), "an entry point of the library", ParseEntryPoint);
-  if (json.contains("generation"))
-    failure.generation = OneOf<LibraryGeneration>(json.at("generation"), kGenerationNames);
-  failure.status = Take(json.at("status"), "a status such as \"0x00005304\"", ParseStatus);
-  return failure;
-}
-
-// The bridge of a handle is a name, or null once the bridge went away.
-OpenHandle ReadHandle(const Json& json) {
-  Object(json, {"value", "generation", "bridge"});
-  OpenHandle handle;
-  handle.value = Take(json.at("value"), "1 to 16 hex digits, not all 0", [](const std::string& text) {
-    return ParseHex(text, 16) == 0u ? std::nullopt : ParseHex(text, 16);
-  });
-  handle.generation = OneOf<LibraryGeneration>(json.at("generation"), kGenerationNames);
-  if (!json.at("bridge").is_null()) handle.bridge = BridgeName(json.at("bridge"));
-  return handle;
-}
-
 State ReadState(const Json& json) {
   Object(json, {kVersionKey, "bridges", "failures", "handles", "opens", "closes", "next_handle"});
   const Json& version = json.at(kVersionKey);
@@ -157,16 +137,27 @@ State ReadState(const Json& json) {
       Fail(bridge, "a second bridge named \"" + state.bridges.back().name + "\"");
   }
   for (const Json& failure : List(json.at("failures"))) {
-    const Failure read = ReadFailure(failure);
+    Object(failure, {"operation", "status", "generation"});
+    Failure read;
+    read.operation = Take(failure.at("operation"), "an entry point of the library", ParseEntryPoint);
+    if (failure.contains("generation")) read.generation = Generation(failure.at("generation"));
+    read.status = Take(failure.at("status"), "a status such as \"0x00005304\"", ParseStatus);
     for (const Failure& other : state.failures)
       if (other.operation == read.operation && other.generation == read.generation)
         Fail(failure, "a second failure of " + read.operation + " for the same generation");
     state.failures.push_back(read);
   }
   for (const Json& handle : List(json.at("handles"))) {
-    const OpenHandle read = ReadHandle(handle);
-    if (!read.bridge.empty() && state.FindBridge(read.bridge) == nullptr)
-      Fail(handle.at("bridge"), "no bridge is named \"" + read.bridge + "\"");
+    Object(handle, {"value", "generation", "bridge"});
+    OpenHandle read;
+    read.value = Take(handle.at("value"), "1 to 16 hex digits, not all 0", [](const std::string& text) {
+      return ParseHex(text, 16) == 0u ? std::nullopt : ParseHex(text, 16);
+    });
+    read.generation = Generation(handle.at("generation"));
+    const Json& bridge = handle.at("bridge");  // null once the bridge went away
+    if (!bridge.is_null()) read.bridge = BridgeName(bridge);
+    if (!bridge.is_null() && state.FindBridge(read.bridge) == nullptr)
+      Fail(bridge, "no bridge is named \"" + read.bridge + "\"");
     if (state.FindHandle(read.value) != nullptr) Fail(handle, "a second handle of the same value");
     state.handles.push_back(read);
   }
