@@ -12,20 +12,17 @@
 namespace tornak::sim::platform {
 namespace {
 
-// Another process may hold the file for a moment (a reader, a virus scanner, the replace
-// itself); these are the errors that then come back and go away on their own.
-bool IsPassing(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
-}
-
-// Tries `attempt` until it succeeds, fails with an error that does not pass, or has failed too
-// often; that error, or 0 on success.
+// Tries `attempt` until it succeeds; 0 then, else its last error. Another process may hold the
+// file for a moment (a reader, a virus scanner, the replace itself): the errors that then come
+// back go away on their own, and are tried again a while.
 template <typename Attempt>
 DWORD Retried(Attempt attempt) {
   for (int tries = 1;; ++tries) {
     if (attempt()) return 0;
     const DWORD error = GetLastError();
-    if (!IsPassing(error) || tries > 100) return error;
+    const bool passing =
+        error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+    if (!passing || tries > 100) return error;
     Sleep(10);
   }
 }

@@ -32,14 +32,12 @@ std::mutex serialised;
 #ifdef TORNAK_SIM_IN_MEMORY
 // The benchmark's build: the state lives in this process alone, seeded with the bridge
 // `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
-State& Memory() {
-  static State state = [] {
-    State seeded;
-    seeded.bridges.push_back(DefaultBridge("bridge1"));
-    return seeded;
-  }();
+State Seeded() {
+  State state;
+  state.bridges.push_back(DefaultBridge("bridge1"));
   return state;
 }
+State memory = Seeded();
 #else
 StateCache cache;
 
@@ -57,7 +55,7 @@ CP210x_STATUS Call([[maybe_unused]] std::string_view name, Operation operation) 
   try {
     const std::lock_guard guard(serialised);
 #ifdef TORNAK_SIM_IN_MEMORY
-    BridgeModel model(Memory(), kGeneration);
+    BridgeModel model(memory, kGeneration);
     return operation(model);
 #else
     const auto path = StatePath();

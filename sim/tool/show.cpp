@@ -71,12 +71,8 @@ void ShowState(std::ostream& out, const std::string& path, bool fileExists, cons
     out << "  " << HexDigits(handle.value) << "  " << Name(handle.generation) << "  "
         << (handle.bridge.empty() ? std::string("(its bridge went away)") : handle.bridge) << "\n";
 
-  auto counts = [&](const char* label, const std::array<std::uint64_t, kGenerationCount>& count) {
-    out << label << "new " << count[Index(LibraryGeneration::New)] << ", old " << count[Index(LibraryGeneration::Old)]
-        << "\n";
-  };
-  counts("Opens:  ", state.opens);
-  counts("Closes: ", state.closes);
+  out << "Opens:  new " << state.opens[0] << ", old " << state.opens[1] << "\n";
+  out << "Closes: new " << state.closes[0] << ", old " << state.closes[1] << "\n";
 }
 
 }  // namespace tornak::sim
