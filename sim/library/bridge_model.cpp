@@ -37,6 +37,13 @@ CP210x_STATUS PutString(void* buffer, std::uint8_t* length, const std::string& b
   return kSuccess;
 }
 
+// An ID written to the bridge, pending until the next reset. The bridge keeps 16 bits; the rest
+// of the parameter is the calling convention's.
+CP210x_STATUS Written(std::optional<std::uint16_t>& pending, std::uint32_t id) {
+  pending = static_cast<std::uint16_t>(id & 0xFFFFu);
+  return kSuccess;
+}
+
 }  // namespace
 
 template <typename Look>
@@ -144,19 +151,12 @@ CP210x_STATUS BridgeModel::CP210x_GetDeviceProductString(CP210x_HANDLE handle, v
   });
 }
 
-// The bridge keeps 16 bits of a written ID; the rest of the parameter is the calling convention's.
 CP210x_STATUS BridgeModel::CP210x_SetPid(CP210x_HANDLE handle, std::uint32_t pid) {
-  return WithBridge(handle, [&](Bridge& bridge) {
-    bridge.pendingPid = static_cast<std::uint16_t>(pid & 0xFFFFu);
-    return kSuccess;
-  });
+  return WithBridge(handle, [&](Bridge& bridge) { return Written(bridge.pendingPid, pid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_SetVid(CP210x_HANDLE handle, std::uint32_t vid) {
-  return WithBridge(handle, [&](Bridge& bridge) {
-    bridge.pendingVid = static_cast<std::uint16_t>(vid & 0xFFFFu);
-    return kSuccess;
-  });
+  return WithBridge(handle, [&](Bridge& bridge) { return Written(bridge.pendingVid, vid); });
 }
 
 }  // namespace tornak::sim

@@ -151,7 +151,8 @@ State ReadState(const Json& json) {
     Object(handle, {"value", "generation", "bridge"});
     OpenHandle read;
     read.value = Take(handle.at("value"), "1 to 16 hex digits, not all 0", [](const std::string& text) {
-      return ParseHex(text, 16) == 0u ? std::nullopt : ParseHex(text, 16);
+      const auto value = text.size() <= 16 ? ParseNumber<std::uint64_t>(text, 16) : std::nullopt;
+      return value == 0u ? std::nullopt : value;
     });
     read.generation = Generation(handle.at("generation"));
     const Json& bridge = handle.at("bridge");  // null once the bridge went away
@@ -243,21 +244,16 @@ State ParseState(std::string_view text, const std::string& fileName) {
   }
 }
 
-std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits) {
-  return text.size() <= maxDigits ? ParseNumber<std::uint64_t>(text, 16) : std::nullopt;
-}
-
 std::optional<std::uint16_t> ParseId(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
-  const auto value = ParseHex(text, 4);
-  return value ? std::optional(static_cast<std::uint16_t>(*value)) : std::nullopt;
+  return text.size() <= 4 ? ParseNumber<std::uint16_t>(text, 16) : std::nullopt;
 }
 
 std::optional<std::string> BytesFromHex(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;
   std::string bytes;
   for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const auto byte = ParseHex(hex.substr(i, 2), 2);
+    const auto byte = ParseNumber<unsigned char>(hex.substr(i, 2), 16);
     if (!byte) return std::nullopt;
     bytes += static_cast<char>(*byte);
   }
@@ -266,8 +262,8 @@ std::optional<std::string> BytesFromHex(std::string_view hex) {
 
 std::optional<CP210x_STATUS> ParseStatus(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    const auto bits = ParseHex(text.substr(2), 8);
-    return bits ? std::optional(static_cast<CP210x_STATUS>(static_cast<std::uint32_t>(*bits))) : std::nullopt;
+    const auto bits = text.size() <= 10 ? ParseNumber<std::uint32_t>(text.substr(2), 16) : std::nullopt;
+    return bits ? std::optional(static_cast<CP210x_STATUS>(*bits)) : std::nullopt;
   }
   return ParseNumber<CP210x_STATUS>(text);
 }

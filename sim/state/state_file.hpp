@@ -48,8 +48,6 @@ std::optional<Number> ParseNumber(std::string_view text, int base = 10) {
   if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
-// One to `maxDigits` hex digits, no sign or prefix:
-std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits);
 // A VID or PID: one to four hex digits, "0x" allowed.
 std::optional<std::uint16_t> ParseId(std::string_view text);
 // "41ff00" -> the three bytes 0x41 0xFF 0x00; an even number of digits.

@@ -13,12 +13,6 @@
 namespace tornak::sim {
 namespace {
 
-// A command line the tool cannot make sense of; exit code 2.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 constexpr char kNotes[] = R"(
 OPERATION is an entry point name such as CP210x_Open. STATUS is decimal or 0x hex.
 The state file is --state FILE, else $TORNAK_SIM_STATE, else a per-user default.
@@ -179,8 +173,8 @@ class Tool {
       // CLI11 says only that a command is missing when the first word is none.
       const std::vector<std::string> unused = app_.remaining();
       if (app_.get_subcommands().empty() && !unused.empty() && unused.front().rfind('-', 0) != 0)
-        throw UsageError("unknown command '" + unused.front() + "'");
-      throw UsageError(error.what());
+        throw CLI::ValidationError("unknown command '" + unused.front() + "'");
+      throw;
     }
     (this->*command_)(out);
   }
@@ -240,7 +234,7 @@ class Tool {
   }
 
   void Set(std::ostream&) {
-    if (edit_.empty()) throw UsageError("set: nothing to change");
+    if (edit_.empty()) throw CLI::ValidationError("set", "nothing to change");
     ChangeBridges([&](State& state) {
       Bridge* bridge = state.FindBridge(*name_);
       if (bridge == nullptr) throw std::runtime_error("no bridge named '" + *name_ + "' is attached");
@@ -249,7 +243,7 @@ class Tool {
   }
 
   void Detach(std::ostream&) {
-    if (!all_ && !name_) throw UsageError("detach: give a bridge name or --all");
+    if (!all_ && !name_) throw CLI::ValidationError("detach", "give a bridge name or --all");
     ChangeBridges([&](State& state) {
       if (name_ && !state.Detach(*name_)) throw std::runtime_error("no bridge named '" + *name_ + "' is attached");
       while (!name_ && !state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
@@ -266,10 +260,10 @@ class Tool {
       });
       return;
     }
-    if (!operation_ || !status_) throw UsageError("fail: expected OPERATION STATUS");
+    if (!operation_ || !status_) throw CLI::ValidationError("fail", "expected OPERATION STATUS");
     const auto status = ParseStatus(*status_);
-    if (!status) throw UsageError("fail: STATUS must be decimal or 0x hex, not '" + *status_ + "'");
-    if (*status == 0) throw UsageError("fail: status 0 is success; use fail --clear to stop a failure");
+    if (!status) throw CLI::ValidationError("fail", "STATUS must be decimal or 0x hex, not '" + *status_ + "'");
+    if (*status == 0) throw CLI::ValidationError("fail", "status 0 is success; use fail --clear to stop a failure");
     UpdateState(Path(), [&](State& state) {
       std::erase_if(state.failures, [&](const Failure& other) {
         return other.operation == *operation_ && other.generation == generation_;
@@ -315,11 +309,11 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
     Tool().Run(arguments, out);
     out.flush();
     return kExitOk;
-  } catch (const UsageError& error) {
+  } catch (const CLI::ParseError& error) {  // a command line the tool cannot make sense of
     err << "tornak-sim: " << error.what() << "\n(tornak-sim --help lists the commands and options)\n";
     return kExitUsage;
   } catch (const MalformedState& error) {
-    err << "tornak-sim: malformed state file " << error.File() << ": " << error.Problem()
+    err << "tornak-sim: malformed state file " << error.what()
         << "\n(tornak-sim reset starts over with an empty state)\n";
     return kExitError;
   } catch (const std::exception& error) {
