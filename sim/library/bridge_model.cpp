@@ -44,34 +44,37 @@ CP210x_STATUS Written(std::optional<std::uint16_t>& pending, std::uint32_t id) {
   return kSuccess;
 }
 
-}  // namespace
-
-template <typename Look>
-CP210x_STATUS BridgeModel::WithBridge(CP210x_HANDLE handle, Look look) {
-  const OpenHandle* open = state_.FindHandle(ValueOf(handle));
-  if (open == nullptr) return kInvalidHandle;
-  Bridge* bridge = open->bridge.empty() ? nullptr : state_.FindBridge(open->bridge);
-  return bridge == nullptr ? kDeviceNotFound : look(*bridge);
-}
-
-const Bridge* BridgeModel::Visible(std::uint32_t index) const {
+// The index-th bridge `generation` counts now, in attach order (the order devices are indexed in),
+// or nullptr. One that is off the bus after a reset counts for neither generation.
+const Bridge* Visible(const State& state, LibraryGeneration generation, std::uint32_t index) {
   const std::int64_t now = NowMilliseconds();
-  for (const Bridge& bridge : state_.bridges) {
+  for (const Bridge& bridge : state.bridges) {
     const bool seen = bridge.seenBy == Visibility::Both ||
-                      (bridge.seenBy == Visibility::New) == (generation_ == LibraryGeneration::New);
+                      (bridge.seenBy == Visibility::New) == (generation == LibraryGeneration::New);
     if (seen && bridge.awayUntil <= now && index-- == 0) return &bridge;
   }
   return nullptr;
 }
 
+// look(bridge) for the bridge behind an open handle, or the status telling why there is none.
+template <typename Look>
+CP210x_STATUS WithBridge(State& state, CP210x_HANDLE handle, Look look) {
+  const OpenHandle* open = state.FindHandle(ValueOf(handle));
+  if (open == nullptr) return kInvalidHandle;
+  Bridge* bridge = open->bridge.empty() ? nullptr : state.FindBridge(open->bridge);
+  return bridge == nullptr ? kDeviceNotFound : look(*bridge);
+}
+
+}  // namespace
+
 CP210x_STATUS BridgeModel::CP210x_GetNumDevices(std::uint32_t* numDevices) {
   std::uint32_t count = 0;
-  while (Visible(count) != nullptr) ++count;
+  while (Visible(state_, generation_, count) != nullptr) ++count;
   return Put(numDevices, count);
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, void* buffer, std::uint32_t selector) {
-  const Bridge* bridge = Visible(deviceIndex);
+  const Bridge* bridge = Visible(state_, generation_, deviceIndex);
   if (bridge == nullptr) return kDeviceNotFound;
   if (buffer == nullptr || selector >= kListStringCount) return kInvalidParameter;
   const std::string& text = bridge->list[selector];
@@ -87,7 +90,7 @@ CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, vo
 }
 
 CP210x_STATUS BridgeModel::CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE* handle) {
-  const Bridge* bridge = Visible(deviceIndex);
+  const Bridge* bridge = Visible(state_, generation_, deviceIndex);
   if (bridge == nullptr) return kDeviceNotFound;
   if (handle == nullptr) return kInvalidParameter;
   std::uint64_t value = HandleValue(state_.nextHandle++);
@@ -111,7 +114,7 @@ CP210x_STATUS BridgeModel::CP210x_Close(CP210x_HANDLE handle) {
 }
 
 CP210x_STATUS BridgeModel::CP210x_Reset(CP210x_HANDLE handle) {
-  return WithBridge(handle, [&](Bridge& bridge) {
+  return WithBridge(state_, handle, [&](Bridge& bridge) {
     ChangeBridge(bridge, [](Bridge& changed) {
       if (changed.pendingVid) changed.vid = *changed.pendingVid;
       if (changed.pendingPid) changed.pid = *changed.pendingPid;
@@ -130,33 +133,33 @@ CP210x_STATUS BridgeModel::CP210x_Reset(CP210x_HANDLE handle) {
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceVid(CP210x_HANDLE handle, std::uint16_t* vid) {
-  return WithBridge(handle, [&](const Bridge& bridge) { return Put(vid, bridge.vid); });
+  return WithBridge(state_, handle, [&](const Bridge& bridge) { return Put(vid, bridge.vid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDevicePid(CP210x_HANDLE handle, std::uint16_t* pid) {
-  return WithBridge(handle, [&](const Bridge& bridge) { return Put(pid, bridge.pid); });
+  return WithBridge(state_, handle, [&](const Bridge& bridge) { return Put(pid, bridge.pid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceSerialNumber(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
                                                         int /*convertToAscii*/) {
-  return WithBridge(handle, [&](const Bridge& bridge) {
+  return WithBridge(state_, handle, [&](const Bridge& bridge) {
     return PutString(buffer, length, bridge.serial, bridge.serialLength, kSerialBufferSize);
   });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceProductString(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
                                                          int /*convertToAscii*/) {
-  return WithBridge(handle, [&](const Bridge& bridge) {
+  return WithBridge(state_, handle, [&](const Bridge& bridge) {
     return PutString(buffer, length, bridge.product, bridge.productLength, kProductBufferSize);
   });
 }
 
 CP210x_STATUS BridgeModel::CP210x_SetPid(CP210x_HANDLE handle, std::uint32_t pid) {
-  return WithBridge(handle, [&](Bridge& bridge) { return Written(bridge.pendingPid, pid); });
+  return WithBridge(state_, handle, [&](Bridge& bridge) { return Written(bridge.pendingPid, pid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_SetVid(CP210x_HANDLE handle, std::uint32_t vid) {
-  return WithBridge(handle, [&](Bridge& bridge) { return Written(bridge.pendingVid, vid); });
+  return WithBridge(state_, handle, [&](Bridge& bridge) { return Written(bridge.pendingVid, vid); });
 }
 
 }  // namespace tornak::sim

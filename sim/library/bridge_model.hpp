@@ -29,13 +29,6 @@ class BridgeModel final : public Cp210x {
   std::uint32_t AwayAfterReset() const noexcept { return awayAfterReset_; }
 
  private:
-  // The index-th bridge this generation counts now, in attach order (the order devices are
-  // indexed in), or nullptr. One that is off the bus after a reset counts for neither.
-  const Bridge* Visible(std::uint32_t index) const;
-  // look(bridge) for the bridge behind an open handle, or the status telling why there is none.
-  template <typename Look>
-  CP210x_STATUS WithBridge(CP210x_HANDLE handle, Look look);
-
   State& state_;
   LibraryGeneration generation_;
   std::uint32_t awayAfterReset_ = 0;

@@ -114,7 +114,6 @@ void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
   }
 }
 
-// The tool's commands and options.
 class Tool {
  public:
   Tool() {
@@ -160,7 +159,6 @@ class Tool {
     AddCommand("help", "every command and option", &Tool::Help);
   }
 
-  // Carries out the command line; what it prints goes to `out`.
   void Run(const std::vector<std::string>& arguments, std::ostream& out) {
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
