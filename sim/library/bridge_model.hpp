@@ -19,12 +19,6 @@ class BridgeModel final : public Cp210x {
   CP210X_ENTRY_POINTS(CP210X_DECLARE_OVERRIDE)
 #undef CP210X_DECLARE_OVERRIDE
 
-  // The status the state injects for the operation `name`, if any. The libraries return it in
-  // place of the operation, which then does nothing.
-  std::optional<CP210x_STATUS> InjectedFailure(std::string_view name) const {
-    return state_.InjectedFailure(name, generation_);
-  }
-
   // How long the bridge the last successful reset restarted is away (0: back at once).
   std::uint32_t AwayAfterReset() const noexcept { return awayAfterReset_; }
 

@@ -47,16 +47,16 @@ bool Changes(std::string_view operation) {
 }
 #endif
 
-// One operation of the bridge model. Over the state file, one that only looks is served from the
-// cached state; one that changes it is a read-modify-write under the file's lock, written back
-// only when it succeeded.
+// One operation, given the bridge model and the state it runs over. Over the state file, one that
+// only looks is served from the cached state; one that changes it is a read-modify-write under
+// the file's lock, written back only when it succeeded.
 template <typename Operation>
 CP210x_STATUS Call([[maybe_unused]] std::string_view name, Operation operation) noexcept {
   try {
     const std::lock_guard guard(serialised);
 #ifdef TORNAK_SIM_IN_MEMORY
     BridgeModel model(memory, kGeneration);
-    return operation(model);
+    return operation(model, memory);
 #else
     const auto path = StatePath();
     if (!path) return kIoError;
@@ -65,13 +65,13 @@ CP210x_STATUS Call([[maybe_unused]] std::string_view name, Operation operation) 
     // operation fails on the empty state.
     if (!Changes(name) || !cache.FileExists()) {
       BridgeModel model(cached, kGeneration);
-      return operation(model);
+      return operation(model, cached);
     }
     CP210x_STATUS status = kIoError;
     std::uint32_t away = 0;
     UpdateState(*path, [&](State& state) {
       BridgeModel model(state, kGeneration);
-      status = operation(model);
+      status = operation(model, state);
       away = model.AwayAfterReset();
       return status == kSuccess;
     });
@@ -92,13 +92,14 @@ CP210x_STATUS Call([[maybe_unused]] std::string_view name, Operation operation) 
 
 }  // namespace
 
-// Each entry point from the one list of shapes, which the binding's types come from too.
-#define SIM_DEFINE_EXPORT(name, params, args)                                    \
-  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                  \
-    return Call(#name, [&](BridgeModel& model) {                                 \
-      const std::optional<CP210x_STATUS> failure = model.InjectedFailure(#name); \
-      return failure ? *failure : model.name args;                               \
-    });                                                                          \
+// Each entry point from the one list of shapes, which the binding's types come from too. A
+// failure the state injects for it is returned in place of the operation, which then does nothing.
+#define SIM_DEFINE_EXPORT(name, params, args)                                                 \
+  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                               \
+    return Call(#name, [&](BridgeModel& model, const State& state) {                          \
+      const std::optional<CP210x_STATUS> failure = state.InjectedFailure(#name, kGeneration); \
+      return failure ? *failure : model.name args;                                            \
+    });                                                                                       \
   }
 CP210X_ENTRY_POINTS(SIM_DEFINE_EXPORT)
 #undef SIM_DEFINE_EXPORT
