@@ -9,11 +9,6 @@
 #include "system/handles_posix.hpp"
 
 namespace tornak::sim::platform {
-namespace {
-
-std::string ErrorText(int error) { return std::strerror(error); }
-
-}  // namespace
 
 const bool kWindows = false;
 
@@ -27,7 +22,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   const UniqueDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file) {
     if (errno == ENOENT) return std::nullopt;
-    throw StateIoError("open", path, ErrorText(errno));
+    throw StateIoError("open", path, std::strerror(errno));
   }
   std::string bytes;
   char chunk[4096];
@@ -36,14 +31,14 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
     if (count == 0) return bytes;
     if (count < 0) {
       if (errno == EINTR) continue;
-      throw StateIoError("read", path, ErrorText(errno));
+      throw StateIoError("read", path, std::strerror(errno));
     }
     bytes.append(chunk, static_cast<std::size_t>(count));
   }
 }
 
 void RenameOver(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) throw StateIoError("replace", to, ErrorText(errno));
+  if (::rename(from.c_str(), to.c_str()) != 0) throw StateIoError("replace", to, std::strerror(errno));
 }
 
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }

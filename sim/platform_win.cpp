@@ -12,14 +12,20 @@
 namespace tornak::sim::platform {
 namespace {
 
-// Another process may hold the file for a moment (a reader, a virus scanner, the replace
-// itself); these are the errors that then come back and go away on their own.
-bool IsPassing(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+// Tries `attempt` until it succeeds; 0 then, else its last error. Another process may hold the
+// file for a moment (a reader, a virus scanner, the replace itself): the errors that then come
+// back go away on their own, and are tried again a while.
+template <typename Attempt>
+DWORD Retried(Attempt attempt) {
+  for (int tries = 1;; ++tries) {
+    if (attempt()) return 0;
+    const DWORD error = GetLastError();
+    const bool passing =
+        error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
+    if (!passing || tries > 100) return error;
+    Sleep(10);
+  }
 }
-
-constexpr int kPassingRetries = 100;
-constexpr int kRetryPauseMilliseconds = 10;
 
 // The module this code is linked into; `flags` as for GetModuleHandleExW.
 HMODULE ThisModule(DWORD flags) {
@@ -55,41 +61,31 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   const std::wstring widePath = Utf8ToWide(path);
-  for (int attempt = 0;; ++attempt) {
+  UniqueFile file;
+  const DWORD error = Retried([&] {
     // Sharing delete as well lets a writer rename its new file over this one while we read.
-    const UniqueFile file(CreateFileW(widePath.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      const DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
-      if (IsPassing(error) && attempt < kPassingRetries) {
-        Sleep(kRetryPauseMilliseconds);
-        continue;
-      }
-      throw StateIoError("open", path, SystemErrorText(error));
-    }
-    std::string bytes;
-    char chunk[4096];
-    for (;;) {
-      DWORD count = 0;
-      if (!ReadFile(file.Get(), chunk, sizeof chunk, &count, nullptr))
-        throw StateIoError("read", path, SystemErrorText(GetLastError()));
-      if (count == 0) return bytes;
-      bytes.append(chunk, count);
-    }
+    file.Reset(CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+  });
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::nullopt;
+  if (error != 0) throw StateIoError("open", path, SystemErrorText(error));
+  std::string bytes;
+  char chunk[4096];
+  for (;;) {
+    DWORD count = 0;
+    if (!ReadFile(file.Get(), chunk, sizeof chunk, &count, nullptr))
+      throw StateIoError("read", path, SystemErrorText(GetLastError()));
+    if (count == 0) return bytes;
+    bytes.append(chunk, count);
   }
 }
 
 void RenameOver(const std::string& from, const std::string& to) {
   const std::wstring wideFrom = Utf8ToWide(from);
   const std::wstring wideTo = Utf8ToWide(to);
-  for (int attempt = 0;; ++attempt) {
-    if (MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
-    const DWORD error = GetLastError();
-    if (!IsPassing(error) || attempt >= kPassingRetries) throw StateIoError("replace", to, SystemErrorText(error));
-    Sleep(kRetryPauseMilliseconds);
-  }
+  const DWORD error = Retried([&] { return MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_REPLACE_EXISTING); });
+  if (error != 0) throw StateIoError("replace", to, SystemErrorText(error));
 }
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }

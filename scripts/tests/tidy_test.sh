@@ -32,7 +32,7 @@ check "the Windows build reads window/ and the *_win.cpp halves, the native one 
   test -z "$(awk '($1 == "windows") != ($2 ~ /^window\// || $2 ~ /_win\.cpp$/)' "$scratch/list")"
 check "no test or test helper is read" test -z "$(grep -E '/(tests|testing)/' "$scratch/list")"
 for entry in "windows window/winmain.cpp" "windows vendor/library_win.cpp" "native vendor/library_posix.cpp" \
-  "native sim/tool/main.cpp" "native fault/fault.cpp"; do
+  "native sim/tool/main_posix.cpp" "native fault/fault.cpp"; do
   check "$entry is read" grep -qx "$entry" "$scratch/list"
 done
 

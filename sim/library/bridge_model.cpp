@@ -5,10 +5,6 @@
 
 #include "sim/sim_status.hpp"
 
-// Each operation first returns the failure the state injects for it, if any.
-#define SIM_INJECTED_FAILURE \
-  if (auto failure = state_.InjectedFailure(__func__, generation_)) return *failure
-
 namespace tornak::sim {
 namespace {
 
@@ -41,24 +37,44 @@ CP210x_STATUS PutString(void* buffer, std::uint8_t* length, const std::string& b
   return kSuccess;
 }
 
-}  // namespace
+// An ID written to the bridge, pending until the next reset. The bridge keeps 16 bits; the rest
+// of the parameter is the calling convention's.
+CP210x_STATUS Written(std::optional<std::uint16_t>& pending, std::uint32_t id) {
+  pending = static_cast<std::uint16_t>(id & 0xFFFFu);
+  return kSuccess;
+}
 
+// The index-th bridge `generation` counts now, in attach order (the order devices are indexed in),
+// or nullptr. One that is off the bus after a reset counts for neither generation.
+const Bridge* Visible(const State& state, LibraryGeneration generation, std::uint32_t index) {
+  const std::int64_t now = NowMilliseconds();
+  for (const Bridge& bridge : state.bridges) {
+    const bool seen = bridge.seenBy == Visibility::Both ||
+                      (bridge.seenBy == Visibility::New) == (generation == LibraryGeneration::New);
+    if (seen && bridge.awayUntil <= now && index-- == 0) return &bridge;
+  }
+  return nullptr;
+}
+
+// look(bridge) for the bridge behind an open handle, or the status telling why there is none.
 template <typename Look>
-CP210x_STATUS BridgeModel::WithBridge(CP210x_HANDLE handle, Look look) {
-  const OpenHandle* open = state_.FindHandle(ValueOf(handle));
+CP210x_STATUS WithBridge(State& state, CP210x_HANDLE handle, Look look) {
+  const OpenHandle* open = state.FindHandle(ValueOf(handle));
   if (open == nullptr) return kInvalidHandle;
-  Bridge* bridge = open->bridge.empty() ? nullptr : state_.FindBridge(open->bridge);
+  Bridge* bridge = open->bridge.empty() ? nullptr : state.FindBridge(open->bridge);
   return bridge == nullptr ? kDeviceNotFound : look(*bridge);
 }
 
+}  // namespace
+
 CP210x_STATUS BridgeModel::CP210x_GetNumDevices(std::uint32_t* numDevices) {
-  SIM_INJECTED_FAILURE;
-  return Put(numDevices, state_.VisibleCount(generation_, NowMilliseconds()));
+  std::uint32_t count = 0;
+  while (Visible(state_, generation_, count) != nullptr) ++count;
+  return Put(numDevices, count);
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, void* buffer, std::uint32_t selector) {
-  SIM_INJECTED_FAILURE;
-  const Bridge* bridge = state_.VisibleBridge(generation_, deviceIndex, NowMilliseconds());
+  const Bridge* bridge = Visible(state_, generation_, deviceIndex);
   if (bridge == nullptr) return kDeviceNotFound;
   if (buffer == nullptr || selector >= kListStringCount) return kInvalidParameter;
   const std::string& text = bridge->list[selector];
@@ -74,8 +90,7 @@ CP210x_STATUS BridgeModel::CP210x_GetProductString(std::uint32_t deviceIndex, vo
 }
 
 CP210x_STATUS BridgeModel::CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE* handle) {
-  SIM_INJECTED_FAILURE;
-  const Bridge* bridge = state_.VisibleBridge(generation_, deviceIndex, NowMilliseconds());
+  const Bridge* bridge = Visible(state_, generation_, deviceIndex);
   if (bridge == nullptr) return kDeviceNotFound;
   if (handle == nullptr) return kInvalidParameter;
   std::uint64_t value = HandleValue(state_.nextHandle++);
@@ -89,7 +104,6 @@ CP210x_STATUS BridgeModel::CP210x_Open(std::uint32_t deviceIndex, CP210x_HANDLE*
 }
 
 CP210x_STATUS BridgeModel::CP210x_Close(CP210x_HANDLE handle) {
-  SIM_INJECTED_FAILURE;
   const OpenHandle* open = state_.FindHandle(ValueOf(handle));
   if (open == nullptr) return kInvalidHandle;
   // A handle to a bridge that went away still closes, as a real one does: releasing it is
@@ -100,8 +114,7 @@ CP210x_STATUS BridgeModel::CP210x_Close(CP210x_HANDLE handle) {
 }
 
 CP210x_STATUS BridgeModel::CP210x_Reset(CP210x_HANDLE handle) {
-  SIM_INJECTED_FAILURE;
-  return WithBridge(handle, [&](Bridge& bridge) {
+  return WithBridge(state_, handle, [&](Bridge& bridge) {
     ChangeBridge(bridge, [](Bridge& changed) {
       if (changed.pendingVid) changed.vid = *changed.pendingVid;
       if (changed.pendingPid) changed.pid = *changed.pendingPid;
@@ -120,46 +133,33 @@ CP210x_STATUS BridgeModel::CP210x_Reset(CP210x_HANDLE handle) {
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceVid(CP210x_HANDLE handle, std::uint16_t* vid) {
-  SIM_INJECTED_FAILURE;
-  return WithBridge(handle, [&](const Bridge& bridge) { return Put(vid, bridge.vid); });
+  return WithBridge(state_, handle, [&](const Bridge& bridge) { return Put(vid, bridge.vid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDevicePid(CP210x_HANDLE handle, std::uint16_t* pid) {
-  SIM_INJECTED_FAILURE;
-  return WithBridge(handle, [&](const Bridge& bridge) { return Put(pid, bridge.pid); });
+  return WithBridge(state_, handle, [&](const Bridge& bridge) { return Put(pid, bridge.pid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceSerialNumber(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
                                                         int /*convertToAscii*/) {
-  SIM_INJECTED_FAILURE;
-  return WithBridge(handle, [&](const Bridge& bridge) {
+  return WithBridge(state_, handle, [&](const Bridge& bridge) {
     return PutString(buffer, length, bridge.serial, bridge.serialLength, kSerialBufferSize);
   });
 }
 
 CP210x_STATUS BridgeModel::CP210x_GetDeviceProductString(CP210x_HANDLE handle, void* buffer, std::uint8_t* length,
                                                          int /*convertToAscii*/) {
-  SIM_INJECTED_FAILURE;
-  return WithBridge(handle, [&](const Bridge& bridge) {
+  return WithBridge(state_, handle, [&](const Bridge& bridge) {
     return PutString(buffer, length, bridge.product, bridge.productLength, kProductBufferSize);
   });
 }
 
-// The bridge keeps 16 bits of a written ID; the rest of the parameter is the calling convention's.
 CP210x_STATUS BridgeModel::CP210x_SetPid(CP210x_HANDLE handle, std::uint32_t pid) {
-  SIM_INJECTED_FAILURE;
-  return WithBridge(handle, [&](Bridge& bridge) {
-    bridge.pendingPid = static_cast<std::uint16_t>(pid & 0xFFFFu);
-    return kSuccess;
-  });
+  return WithBridge(state_, handle, [&](Bridge& bridge) { return Written(bridge.pendingPid, pid); });
 }
 
 CP210x_STATUS BridgeModel::CP210x_SetVid(CP210x_HANDLE handle, std::uint32_t vid) {
-  SIM_INJECTED_FAILURE;
-  return WithBridge(handle, [&](Bridge& bridge) {
-    bridge.pendingVid = static_cast<std::uint16_t>(vid & 0xFFFFu);
-    return kSuccess;
-  });
+  return WithBridge(state_, handle, [&](Bridge& bridge) { return Written(bridge.pendingVid, vid); });
 }
 
 }  // namespace tornak::sim

@@ -9,9 +9,8 @@ namespace tornak::sim {
 
 // The simulated bridge: what each library operation of one generation does to a state held in
 // memory. The simulated libraries run it over the state file; tests run it in-process. An
-// operation whose failure the state injects returns that status and does nothing else; one that
-// changes the state changes it only when it returns kSuccess. Buffers are written within their
-// contract sizes and nowhere else; on failure no output is touched.
+// operation that changes the state changes it only when it returns kSuccess. Buffers are written
+// within their contract sizes and nowhere else; on failure no output is touched.
 class BridgeModel final : public Cp210x {
  public:
   BridgeModel(State& state, LibraryGeneration generation) : state_(state), generation_(generation) {}
@@ -24,10 +23,6 @@ class BridgeModel final : public Cp210x {
   std::uint32_t AwayAfterReset() const noexcept { return awayAfterReset_; }
 
  private:
-  // look(bridge) for the bridge behind an open handle, or the status telling why there is none.
-  template <typename Look>
-  CP210x_STATUS WithBridge(CP210x_HANDLE handle, Look look);
-
   State& state_;
   LibraryGeneration generation_;
   std::uint32_t awayAfterReset_ = 0;

@@ -27,75 +27,51 @@ using namespace tornak::sim;
 constexpr tornak::LibraryGeneration kGeneration = tornak::LibraryGeneration::TORNAK_SIM_GENERATION;
 
 // The program calls from one thread, but nothing stops a test or a tool from using more.
-std::mutex& Serialised() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-CP210x_STATUS StatusOfFault() noexcept {
-  try {
-    throw;
-  } catch (const MalformedState&) {
-    return kStateMalformed;
-  } catch (...) {
-    return kIoError;
-  }
-}
+std::mutex serialised;
 
 #ifdef TORNAK_SIM_IN_MEMORY
 // The benchmark's build: the state lives in this process alone, seeded with the bridge
 // `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
-State& Memory() {
-  static State state = [] {
-    State seeded;
-    seeded.bridges.push_back(DefaultBridge("bridge1"));
-    return seeded;
-  }();
+State Seeded() {
+  State state;
+  state.bridges.push_back(DefaultBridge("bridge1"));
   return state;
 }
-
-template <typename Operation>
-CP210x_STATUS Call(std::string_view, Operation operation) noexcept {
-  try {
-    std::lock_guard guard(Serialised());
-    BridgeModel model(Memory(), kGeneration);
-    return operation(model);
-  } catch (...) {
-    return StatusOfFault();
-  }
-}
+State memory = Seeded();
 #else
-StateCache& Cache() {
-  static StateCache cache;
-  return cache;
-}
+StateCache cache;
 
 bool Changes(std::string_view operation) {
   return operation == "CP210x_Open" || operation == "CP210x_Close" || operation == "CP210x_Reset" ||
          operation == "CP210x_SetPid" || operation == "CP210x_SetVid";
 }
+#endif
 
-// One operation of the bridge model over the state file. One that only looks is served from the
-// cached state; one that changes it is a read-modify-write under the file's lock, written back
-// only when it succeeded.
+// One operation, given the bridge model and the state it runs over. Over the state file, one that
+// only looks is served from the cached state; one that changes it is a read-modify-write under
+// the file's lock, written back only when it succeeded.
 template <typename Operation>
-CP210x_STATUS Call(std::string_view name, Operation operation) noexcept {
+CP210x_STATUS Call([[maybe_unused]] std::string_view name, Operation operation) noexcept {
   try {
-    std::lock_guard guard(Serialised());
+    const std::lock_guard guard(serialised);
+#ifdef TORNAK_SIM_IN_MEMORY
+    BridgeModel model(memory, kGeneration);
+    return operation(model, memory);
+#else
     const auto path = StatePath();
     if (!path) return kIoError;
-    State cached = Cache().Current(*path);
+    State cached = cache.Current(*path);
     // With no state file there is nothing to change and no reason to create its folder: the
     // operation fails on the empty state.
-    if (!Changes(name) || !Cache().FileExists()) {
+    if (!Changes(name) || !cache.FileExists()) {
       BridgeModel model(cached, kGeneration);
-      return operation(model);
+      return operation(model, cached);
     }
     CP210x_STATUS status = kIoError;
     std::uint32_t away = 0;
     UpdateState(*path, [&](State& state) {
       BridgeModel model(state, kGeneration);
-      status = operation(model);
+      status = operation(model, state);
       away = model.AwayAfterReset();
       return status == kSuccess;
     });
@@ -106,18 +82,24 @@ CP210x_STATUS Call(std::string_view name, Operation operation) noexcept {
       if (away > 0) platform::AnnounceDeviceChangeLater(away);
     }
     return status;
+#endif
+  } catch (const MalformedState&) {
+    return kStateMalformed;
   } catch (...) {
-    return StatusOfFault();
+    return kIoError;
   }
 }
-#endif
 
 }  // namespace
 
-// Each entry point from the one list of shapes, which the binding's types come from too.
-#define SIM_DEFINE_EXPORT(name, params, args)                                  \
-  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                 \
-    return Call(#name, [&](BridgeModel& model) { return model.name args; }); \
+// Each entry point from the one list of shapes, which the binding's types come from too. A
+// failure the state injects for it is returned in place of the operation, which then does nothing.
+#define SIM_DEFINE_EXPORT(name, params, args)                                                 \
+  extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                               \
+    return Call(#name, [&](BridgeModel& model, const State& state) {                          \
+      const std::optional<CP210x_STATUS> failure = state.InjectedFailure(#name, kGeneration); \
+      return failure ? *failure : model.name args;                                            \
+    });                                                                                       \
   }
 CP210X_ENTRY_POINTS(SIM_DEFINE_EXPORT)
 #undef SIM_DEFINE_EXPORT

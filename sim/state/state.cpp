@@ -7,11 +7,6 @@
 
 namespace tornak::sim {
 
-bool Bridge::SeenBy(LibraryGeneration generation, std::int64_t now) const noexcept {
-  if (awayUntil > now) return false;
-  return seenBy == Visibility::Both || (seenBy == Visibility::New) == (generation == LibraryGeneration::New);
-}
-
 Bridge* State::FindBridge(std::string_view name) {
   return const_cast<Bridge*>(static_cast<const State&>(*this).FindBridge(name));
 }
@@ -19,20 +14,6 @@ Bridge* State::FindBridge(std::string_view name) {
 const Bridge* State::FindBridge(std::string_view name) const {
   auto found = std::find_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) { return bridge.name == name; });
   return found == bridges.end() ? nullptr : &*found;
-}
-
-const Bridge* State::VisibleBridge(LibraryGeneration generation, std::uint32_t index, std::int64_t now) const {
-  for (const Bridge& bridge : bridges) {
-    if (!bridge.SeenBy(generation, now)) continue;
-    if (index-- == 0) return &bridge;
-  }
-  return nullptr;
-}
-
-std::uint32_t State::VisibleCount(LibraryGeneration generation, std::int64_t now) const {
-  return static_cast<std::uint32_t>(std::count_if(bridges.begin(), bridges.end(), [&](const Bridge& bridge) {
-    return bridge.SeenBy(generation, now);
-  }));
 }
 
 const OpenHandle* State::FindHandle(std::uint64_t value) const {
@@ -90,22 +71,18 @@ void ChangeBridge(Bridge& bridge, const std::function<void(Bridge&)>& change) {
     if (bridge.list[i] == before[i]) bridge.list[i] = after[i];
 }
 
-const std::vector<std::string_view>& EntryPointNames() {
-#define SIM_ENTRY_POINT_NAME(name, params, args) #name,
-  static const std::vector<std::string_view> names = {CP210X_ENTRY_POINTS(SIM_ENTRY_POINT_NAME)};
-#undef SIM_ENTRY_POINT_NAME
-  return names;
+std::optional<std::string> ParseEntryPoint(std::string_view text) {
+  if (std::find(std::begin(kEntryPointNames), std::end(kEntryPointNames), text) == std::end(kEntryPointNames))
+    return std::nullopt;
+  return std::string(text);
 }
 
-bool IsEntryPointName(std::string_view name) {
-  const auto& names = EntryPointNames();
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-bool IsValidBridgeName(std::string_view name) {
+std::optional<std::string> ParseBridgeName(std::string_view text) {
   auto isAlnum = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
-  if (name.empty() || name.size() > 64 || !isAlnum(name.front())) return false;
-  return std::all_of(name.begin(), name.end(), [&](char c) { return isAlnum(c) || c == '_' || c == '.' || c == '-'; });
+  if (text.empty() || text.size() > 64 || !isAlnum(text.front())) return std::nullopt;
+  if (!std::all_of(text.begin(), text.end(), [&](char c) { return isAlnum(c) || c == '_' || c == '.' || c == '-'; }))
+    return std::nullopt;
+  return std::string(text);
 }
 
 }  // namespace tornak::sim

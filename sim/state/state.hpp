@@ -65,8 +65,6 @@ struct Bridge {
   std::uint32_t reenumerationMs = 0;  // at most kMaxReenumerationMs
   std::int64_t awayUntil = 0;
 
-  // Whether a generation counts the bridge at `now` (milliseconds of the system clock).
-  bool SeenBy(LibraryGeneration generation, std::int64_t now) const noexcept;
   bool operator==(const Bridge&) const = default;
 };
 
@@ -115,9 +113,6 @@ struct State {
 
   Bridge* FindBridge(std::string_view name);
   const Bridge* FindBridge(std::string_view name) const;
-  // The index-th bridge a generation sees at `now`, or nullptr.
-  const Bridge* VisibleBridge(LibraryGeneration generation, std::uint32_t index, std::int64_t now) const;
-  std::uint32_t VisibleCount(LibraryGeneration generation, std::int64_t now) const;
   const OpenHandle* FindHandle(std::uint64_t value) const;
   // The status injected for an operation; one for this generation wins over one for both.
   std::optional<CP210x_STATUS> InjectedFailure(std::string_view operation, LibraryGeneration generation) const;
@@ -128,10 +123,15 @@ struct State {
 };
 
 // The library's entry point names, in the order the library documents them.
-const std::vector<std::string_view>& EntryPointNames();
-bool IsEntryPointName(std::string_view name);
+#define SIM_ENTRY_POINT_NAME(name, params, args) #name,
+inline constexpr std::string_view kEntryPointNames[] = {CP210X_ENTRY_POINTS(SIM_ENTRY_POINT_NAME)};
+#undef SIM_ENTRY_POINT_NAME
 
-// Bridge names: a letter or digit, then letters, digits, '_', '.' or '-'; at most 64 bytes.
-bool IsValidBridgeName(std::string_view name);
+// The text when it names an entry point, else nullopt.
+std::optional<std::string> ParseEntryPoint(std::string_view text);
+
+// The text when it is a bridge name: a letter or digit, then letters, digits, '_', '.' or '-';
+// at most 64 bytes.
+std::optional<std::string> ParseBridgeName(std::string_view text);
 
 }  // namespace tornak::sim

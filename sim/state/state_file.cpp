@@ -1,8 +1,8 @@
 #include "sim/state/state_file.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <initializer_list>
+#include <limits>
 
 // Errors of the library then say where in the file they are, as "(/bridges/0/vid) ...".
 #define JSON_DIAGNOSTICS 1
@@ -55,17 +55,17 @@ auto Take(const Json& value, const std::string& expected, Parse parse) {
   return *parsed;
 }
 
-std::uint64_t Whole(const Json& value, std::uint64_t max = UINT64_MAX) {
+template <typename Number>
+Number Whole(const Json& value, std::uint64_t max = std::numeric_limits<Number>::max()) {
   if (!value.is_number_unsigned() || value.get<std::uint64_t>() > max)
     Fail(value, "expected a whole number from 0 to " + std::to_string(max) + ", found " + Shown(value));
-  return value.get<std::uint64_t>();
+  return static_cast<Number>(value.get<std::uint64_t>());
 }
 
 std::uint16_t Id(const Json& value) { return Take(value, "1 to 4 hex digits", ParseId); }
 
 std::string BridgeName(const Json& value) {
-  return Take(value, "a bridge name (letters, digits, '_', '.', '-')",
-              [](const std::string& text) { return IsValidBridgeName(text) ? std::optional(text) : std::nullopt; });
+  return Take(value, "a bridge name (letters, digits, '_', '.', '-')", ParseBridgeName);
 }
 
 template <typename T, std::size_t N>
@@ -75,6 +75,8 @@ T OneOf(const Json& value, const std::array<std::string_view, N>& names) {
     expected += (i == 0 ? "\"" : i + 1 < N ? ", \"" : " or \"") + std::string(names[i]) + "\"";
   return Take(value, expected, [&](const std::string& text) { return Named<T>(names, text); });
 }
+
+LibraryGeneration Generation(const Json& value) { return OneOf<LibraryGeneration>(value, kGenerationNames); }
 
 // Bytes: plain text while it is printable ASCII, else {"hex": ...}, which holds any bytes.
 std::string Bytes(const Json& value) {
@@ -89,50 +91,44 @@ OrderedJson BytesJson(const std::string& bytes) {
   return OrderedJson{{"hex", hex}};
 }
 
-// A field that may be left out, read by `read` when it is there.
-template <typename Read>
-auto Maybe(const Json& object, const char* key, Read read) -> std::optional<decltype(read(object))> {
-  const auto found = object.find(key);
-  return found == object.end() ? std::nullopt : std::optional(read(*found));
-}
-
 std::array<std::uint64_t, kGenerationCount> Counts(const Json& value) {
   Object(value, {"new", "old"});
-  return {Whole(value.at("new")), Whole(value.at("old"))};
+  return {Whole<std::uint64_t>(value.at("new")), Whole<std::uint64_t>(value.at("old"))};
+}
+
+OrderedJson CountsJson(const std::array<std::uint64_t, kGenerationCount>& counts) {
+  return {{"new", counts[0]}, {"old", counts[1]}};
 }
 
 Bridge ReadBridge(const Json& json) {
   Object(json, {"name", "seen", "vid", "pid", "pending_vid", "pending_pid", "serial", "product", "list",
                 "serial_length", "product_length", "unterminated", "reenumeration_ms", "away_until"});
-  const auto length = [](const Json& value) { return static_cast<std::uint8_t>(Whole(value, 255)); };
   Bridge bridge;
   bridge.name = BridgeName(json.at("name"));
   bridge.seenBy = OneOf<Visibility>(json.at("seen"), kVisibilityNames);
   bridge.vid = Id(json.at("vid"));
   bridge.pid = Id(json.at("pid"));
-  bridge.pendingVid = Maybe(json, "pending_vid", Id);
-  bridge.pendingPid = Maybe(json, "pending_pid", Id);
+  if (json.contains("pending_vid")) bridge.pendingVid = Id(json.at("pending_vid"));
+  if (json.contains("pending_pid")) bridge.pendingPid = Id(json.at("pending_pid"));
   bridge.serial = Bytes(json.at("serial"));
   bridge.product = Bytes(json.at("product"));
   const Json& list = Object(json.at("list"), {"serial", "description", "path"});
   for (std::size_t i = 0; i < kListStringCount; ++i) bridge.list[i] = Bytes(list.at(std::string(kListStringNames[i])));
-  bridge.serialLength = Maybe(json, "serial_length", length);
-  bridge.productLength = Maybe(json, "product_length", length);
-  Maybe(json, "unterminated", [&](const Json& names) {
-    for (const Json& name : List(names)) bridge.unterminated[OneOf<std::size_t>(name, kListStringNames)] = true;
-    return true;
-  });
-  bridge.reenumerationMs = static_cast<std::uint32_t>(
-      Maybe(json, "reenumeration_ms", [](const Json& value) { return Whole(value, kMaxReenumerationMs); }).value_or(0));
-  bridge.awayUntil = static_cast<std::int64_t>(
-      Maybe(json, "away_until", [](const Json& value) { return Whole(value, INT64_MAX); }).value_or(0));
+  if (json.contains("serial_length")) bridge.serialLength = Whole<std::uint8_t>(json.at("serial_length"));
+  if (json.contains("product_length")) bridge.productLength = Whole<std::uint8_t>(json.at("product_length"));
+  if (json.contains("unterminated"))
+    for (const Json& name : List(json.at("unterminated")))
+      bridge.unterminated[OneOf<std::size_t>(name, kListStringNames)] = true;
+  if (json.contains("reenumeration_ms"))
+    bridge.reenumerationMs = Whole<std::uint32_t>(json.at("reenumeration_ms"), kMaxReenumerationMs);
+  if (json.contains("away_until")) bridge.awayUntil = Whole<std::int64_t>(json.at("away_until"));
   return bridge;
 }
 
 State ReadState(const Json& json) {
   Object(json, {kVersionKey, "bridges", "failures", "handles", "opens", "closes", "next_handle"});
   const Json& version = json.at(kVersionKey);
-  if (Whole(version) != kVersion)
+  if (Whole<std::uint64_t>(version) != kVersion)
     Fail(version, "version " + Shown(version) + " is not supported; this build reads " + std::to_string(kVersion));
   State state;
   for (const Json& bridge : List(json.at("bridges"))) {
@@ -142,57 +138,35 @@ State ReadState(const Json& json) {
   }
   for (const Json& failure : List(json.at("failures"))) {
     Object(failure, {"operation", "status", "generation"});
-    Failure read{
-        Take(failure.at("operation"), "an entry point of the library",
-             [](const std::string& text) { return IsEntryPointName(text) ? std::optional(text) : std::nullopt; }),
-        Maybe(failure, "generation",
-              [](const Json& value) { return OneOf<LibraryGeneration>(value, kGenerationNames); }),
-        Take(failure.at("status"), "a status such as \"0x00005304\"", ParseStatus)};
+    Failure read;
+    read.operation = Take(failure.at("operation"), "an entry point of the library", ParseEntryPoint);
+    if (failure.contains("generation")) read.generation = Generation(failure.at("generation"));
+    read.status = Take(failure.at("status"), "a status such as \"0x00005304\"", ParseStatus);
     for (const Failure& other : state.failures)
       if (other.operation == read.operation && other.generation == read.generation)
         Fail(failure, "a second failure of " + read.operation + " for the same generation");
-    state.failures.push_back(std::move(read));
+    state.failures.push_back(read);
   }
   for (const Json& handle : List(json.at("handles"))) {
     Object(handle, {"value", "generation", "bridge"});
-    OpenHandle read{
-        Take(handle.at("value"), "1 to 16 hex digits, not all 0",
-             [](const std::string& text) { return ParseHex(text, 16) == 0u ? std::nullopt : ParseHex(text, 16); }),
-        OneOf<LibraryGeneration>(handle.at("generation"), kGenerationNames), ""};
+    OpenHandle read;
+    read.value = Take(handle.at("value"), "1 to 16 hex digits, not all 0", [](const std::string& text) {
+      const auto value = text.size() <= 16 ? ParseNumber<std::uint64_t>(text, 16) : std::nullopt;
+      return value == 0u ? std::nullopt : value;
+    });
+    read.generation = Generation(handle.at("generation"));
     const Json& bridge = handle.at("bridge");  // null once the bridge went away
     if (!bridge.is_null()) read.bridge = BridgeName(bridge);
     if (!bridge.is_null() && state.FindBridge(read.bridge) == nullptr)
       Fail(bridge, "no bridge is named \"" + read.bridge + "\"");
     if (state.FindHandle(read.value) != nullptr) Fail(handle, "a second handle of the same value");
-    state.handles.push_back(std::move(read));
+    state.handles.push_back(read);
   }
   state.opens = Counts(json.at("opens"));
   state.closes = Counts(json.at("closes"));
-  state.nextHandle = Whole(json.at("next_handle"));
+  state.nextHandle = Whole<std::uint64_t>(json.at("next_handle"));
   if (state.nextHandle == 0) Fail(json.at("next_handle"), "must be above 0");
   return state;
-}
-
-OrderedJson BridgeJson(const Bridge& bridge) {
-  OrderedJson json{{"name", bridge.name},
-                   {"seen", Name(bridge.seenBy)},
-                   {"vid", HexDigits(bridge.vid, 4)},
-                   {"pid", HexDigits(bridge.pid, 4)}};
-  if (bridge.pendingVid) json["pending_vid"] = HexDigits(*bridge.pendingVid, 4);
-  if (bridge.pendingPid) json["pending_pid"] = HexDigits(*bridge.pendingPid, 4);
-  json["serial"] = BytesJson(bridge.serial);
-  json["product"] = BytesJson(bridge.product);
-  OrderedJson unterminated = OrderedJson::array();
-  for (std::size_t i = 0; i < kListStringCount; ++i) {
-    json["list"][std::string(kListStringNames[i])] = BytesJson(bridge.list[i]);
-    if (bridge.unterminated[i]) unterminated.push_back(kListStringNames[i]);
-  }
-  if (bridge.serialLength) json["serial_length"] = *bridge.serialLength;
-  if (bridge.productLength) json["product_length"] = *bridge.productLength;
-  if (!unterminated.empty()) json["unterminated"] = unterminated;
-  if (bridge.reenumerationMs != 0) json["reenumeration_ms"] = bridge.reenumerationMs;
-  if (bridge.awayUntil != 0) json["away_until"] = bridge.awayUntil;
-  return json;
 }
 
 // An error of the library without its tag: "[json.exception.parse_error.101] parse error ..."
@@ -212,26 +186,43 @@ std::string Located(const std::string& message) {
 
 }  // namespace
 
-std::string FormatState(const State& state) {
-  OrderedJson bridges = OrderedJson::array();
-  for (const Bridge& bridge : state.bridges) bridges.push_back(BridgeJson(bridge));
-  OrderedJson failures = OrderedJson::array();
-  for (const Failure& failure : state.failures) {
-    OrderedJson& json =
-        failures.emplace_back(OrderedJson{{"operation", failure.operation}, {"status", StatusText(failure.status)}});
-    if (failure.generation) json["generation"] = Name(*failure.generation);
+// The records as the file holds them, found by the library through their types.
+static void to_json(OrderedJson& json, const Bridge& bridge) {
+  json = {{"name", bridge.name},
+          {"seen", Name(bridge.seenBy)},
+          {"vid", HexDigits(bridge.vid, 4)},
+          {"pid", HexDigits(bridge.pid, 4)}};
+  if (bridge.pendingVid) json["pending_vid"] = HexDigits(*bridge.pendingVid, 4);
+  if (bridge.pendingPid) json["pending_pid"] = HexDigits(*bridge.pendingPid, 4);
+  json["serial"] = BytesJson(bridge.serial);
+  json["product"] = BytesJson(bridge.product);
+  OrderedJson unterminated = OrderedJson::array();
+  for (std::size_t i = 0; i < kListStringCount; ++i) {
+    json["list"][std::string(kListStringNames[i])] = BytesJson(bridge.list[i]);
+    if (bridge.unterminated[i]) unterminated.push_back(kListStringNames[i]);
   }
-  OrderedJson handles = OrderedJson::array();
-  for (const OpenHandle& handle : state.handles)
-    handles.push_back({{"value", HexDigits(handle.value)},
-                       {"generation", Name(handle.generation)},
-                       {"bridge", handle.bridge.empty() ? OrderedJson() : OrderedJson(handle.bridge)}});
-  const auto counts = [](const std::array<std::uint64_t, kGenerationCount>& count) {
-    return OrderedJson{{"new", count[0]}, {"old", count[1]}};
-  };
-  const OrderedJson json{{kVersionKey, kVersion},          {"bridges", bridges},
-                         {"failures", failures},           {"handles", handles},
-                         {"opens", counts(state.opens)},   {"closes", counts(state.closes)},
+  if (bridge.serialLength) json["serial_length"] = *bridge.serialLength;
+  if (bridge.productLength) json["product_length"] = *bridge.productLength;
+  if (!unterminated.empty()) json["unterminated"] = unterminated;
+  if (bridge.reenumerationMs != 0) json["reenumeration_ms"] = bridge.reenumerationMs;
+  if (bridge.awayUntil != 0) json["away_until"] = bridge.awayUntil;
+}
+
+static void to_json(OrderedJson& json, const Failure& failure) {
+  json = {{"operation", failure.operation}, {"status", StatusText(failure.status)}};
+  if (failure.generation) json["generation"] = Name(*failure.generation);
+}
+
+static void to_json(OrderedJson& json, const OpenHandle& handle) {
+  json = {{"value", HexDigits(handle.value)},
+          {"generation", Name(handle.generation)},
+          {"bridge", handle.bridge.empty() ? OrderedJson() : OrderedJson(handle.bridge)}};
+}
+
+std::string FormatState(const State& state) {
+  const OrderedJson json{{kVersionKey, kVersion},           {"bridges", state.bridges},
+                         {"failures", state.failures},      {"handles", state.handles},
+                         {"opens", CountsJson(state.opens)}, {"closes", CountsJson(state.closes)},
                          {"next_handle", state.nextHandle}};
   return json.dump(2) + "\n";
 }
@@ -253,25 +244,16 @@ State ParseState(std::string_view text, const std::string& fileName) {
   }
 }
 
-std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits) {
-  std::uint64_t value = 0;
-  if (text.empty() || text.size() > maxDigits || text.front() == '-' || text.front() == '+') return std::nullopt;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
 std::optional<std::uint16_t> ParseId(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
-  const auto value = ParseHex(text, 4);
-  return value ? std::optional(static_cast<std::uint16_t>(*value)) : std::nullopt;
+  return text.size() <= 4 ? ParseNumber<std::uint16_t>(text, 16) : std::nullopt;
 }
 
 std::optional<std::string> BytesFromHex(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;
   std::string bytes;
   for (std::size_t i = 0; i < hex.size(); i += 2) {
-    const auto byte = ParseHex(hex.substr(i, 2), 2);
+    const auto byte = ParseNumber<unsigned char>(hex.substr(i, 2), 16);
     if (!byte) return std::nullopt;
     bytes += static_cast<char>(*byte);
   }
@@ -280,14 +262,10 @@ std::optional<std::string> BytesFromHex(std::string_view hex) {
 
 std::optional<CP210x_STATUS> ParseStatus(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    const auto bits = ParseHex(text.substr(2), 8);
-    return bits ? std::optional(static_cast<CP210x_STATUS>(static_cast<std::uint32_t>(*bits))) : std::nullopt;
+    const auto bits = text.size() <= 10 ? ParseNumber<std::uint32_t>(text.substr(2), 16) : std::nullopt;
+    return bits ? std::optional(static_cast<CP210x_STATUS>(*bits)) : std::nullopt;
   }
-  CP210x_STATUS status = 0;
-  if (text.empty() || text.front() == '+') return std::nullopt;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), status);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return status;
+  return ParseNumber<CP210x_STATUS>(text);
 }
 
 std::string StatusText(CP210x_STATUS status) { return "0x" + HexDigits(static_cast<std::uint32_t>(status), 8); }

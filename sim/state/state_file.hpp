@@ -1,5 +1,6 @@
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -38,9 +39,15 @@ class MalformedState : public std::runtime_error {
 // Throws MalformedState naming `fileName`.
 State ParseState(std::string_view text, const std::string& fileName);
 
-// The forms of the file's values, shared with the command line. One to `maxDigits` hex digits,
-// no sign or prefix:
-std::optional<std::uint64_t> ParseHex(std::string_view text, std::size_t maxDigits);
+// The forms of the file's values, shared with the command line. The whole of `text` as a number
+// in `base`: digits only, and a '-' only where Number has a sign.
+template <typename Number>
+std::optional<Number> ParseNumber(std::string_view text, int base = 10) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
 // A VID or PID: one to four hex digits, "0x" allowed.
 std::optional<std::uint16_t> ParseId(std::string_view text);
 // "41ff00" -> the three bytes 0x41 0xFF 0x00; an even number of digits.

@@ -63,9 +63,8 @@ StateLock::~StateLock() {
 }
 
 State ReadState(const std::string& path) {
-  auto bytes = platform::ReadFileBytes(path);
-  if (!bytes) return State{};
-  return ParseState(*bytes, path);
+  const auto bytes = platform::ReadFileBytes(path);
+  return bytes ? ParseState(*bytes, path) : State{};
 }
 
 void WriteState(const std::string& path, const State& state) {

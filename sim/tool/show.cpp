@@ -7,9 +7,7 @@
 namespace tornak::sim {
 namespace {
 
-std::string Hex16(std::uint16_t value) { return HexDigits(value, 4); }
-
-std::string PendingId(const std::optional<std::uint16_t>& id) { return id ? Hex16(*id) : std::string("-"); }
+std::string PendingId(const std::optional<std::uint16_t>& id) { return id ? HexDigits(*id, 4) : std::string("-"); }
 
 // Bytes in double quotes: printable ASCII as it is, '%', '"' and every other byte as %XX.
 std::string Quoted(const std::string& bytes) {
@@ -23,18 +21,17 @@ std::string Quoted(const std::string& bytes) {
 void ShowBridge(std::ostream& out, const Bridge& bridge, std::int64_t now) {
   out << "  " << bridge.name << ", seen by " << Name(bridge.seenBy)
       << (bridge.seenBy == Visibility::Both ? " generations" : " generation") << "\n";
-  out << "    VID " << Hex16(bridge.vid) << "  PID " << Hex16(bridge.pid);
+  out << "    VID " << HexDigits(bridge.vid, 4) << "  PID " << HexDigits(bridge.pid, 4);
   if (bridge.pendingVid || bridge.pendingPid)
     out << "  (after reset: VID " << PendingId(bridge.pendingVid) << "  PID " << PendingId(bridge.pendingPid) << ")";
   out << "\n";
-  auto field = [&](const char* label, const std::string& bytes) {
+  auto field = [&](const char* label, const std::string& bytes, std::optional<std::uint8_t> reported = {}) {
     out << "    " << label << Quoted(bytes) << "  (" << bytes.size() << " bytes)";
+    if (reported) out << ", reports length " << int{*reported};
   };
-  field("serial            ", bridge.serial);
-  if (bridge.serialLength) out << ", reports length " << int{*bridge.serialLength};
+  field("serial            ", bridge.serial, bridge.serialLength);
   out << "\n";
-  field("product           ", bridge.product);
-  if (bridge.productLength) out << ", reports length " << int{*bridge.productLength};
+  field("product           ", bridge.product, bridge.productLength);
   out << "\n";
   const char* labels[kListStringCount] = {"list serial       ", "list description  ", "list path         "};
   for (std::size_t i = 0; i < kListStringCount; ++i) {
@@ -74,12 +71,8 @@ void ShowState(std::ostream& out, const std::string& path, bool fileExists, cons
     out << "  " << HexDigits(handle.value) << "  " << Name(handle.generation) << "  "
         << (handle.bridge.empty() ? std::string("(its bridge went away)") : handle.bridge) << "\n";
 
-  auto counts = [&](const char* label, const std::array<std::uint64_t, kGenerationCount>& count) {
-    out << label << "new " << count[Index(LibraryGeneration::New)] << ", old " << count[Index(LibraryGeneration::Old)]
-        << "\n";
-  };
-  counts("Opens:  ", state.opens);
-  counts("Closes: ", state.closes);
+  out << "Opens:  new " << state.opens[0] << ", old " << state.opens[1] << "\n";
+  out << "Closes: new " << state.closes[0] << ", old " << state.closes[1] << "\n";
 }
 
 }  // namespace tornak::sim

@@ -2,9 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <charconv>
 #include <functional>
-#include <limits>
 #include <stdexcept>
 
 #include "sim/platform.hpp"
@@ -14,12 +12,6 @@
 
 namespace tornak::sim {
 namespace {
-
-// A command line the tool cannot make sense of; exit code 2.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 constexpr char kNotes[] = R"(
 OPERATION is an entry point name such as CP210x_Open. STATUS is decimal or 0x hex.
@@ -42,21 +34,14 @@ CLI::Option* AddOption(CLI::App& command, const std::string& name, const std::st
 
 std::optional<std::string> AnyText(const std::string& text) { return text; }
 
-// Decimal digits only, for a number from 0 to Max.
-template <typename Number, std::uint64_t Max = std::numeric_limits<Number>::max()>
-std::optional<Number> Decimal(const std::string& text) {
-  std::uint64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value > Max) return std::nullopt;
-  return static_cast<Number>(value);
-}
-
-// A value read by `read`, or the `word` that stands for none.
-template <auto Read, typename Value = decltype(Read(std::string()))>
-std::optional<Value> OrNone(const char* word, const std::string& text) {
-  const Value value = text == word ? Value() : Read(text);
-  if (text != word && !value) return std::nullopt;
-  return std::optional<Value>(value);
+// Reads a value with `read`, or the `word` that stands for none.
+template <typename Read>
+auto OrNone(const char* word, Read read) {
+  return [word, read](const std::string& text) {
+    using Value = decltype(read(text));
+    const Value value = text == word ? Value() : read(text);
+    return text == word || value ? std::optional<Value>(value) : std::nullopt;
+  };
 }
 
 // Changes to one bridge, in the order given on the command line.
@@ -72,7 +57,7 @@ auto SetsField(BridgeEdit& edit, Field Bridge::*field) {
 void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
   constexpr char kHex[] = "1 to 4 hex digits";
   constexpr char kBytes[] = "pairs of hex digits";
-  const auto pendingId = [](const std::string& text) { return OrNone<ParseId>("none", text); };
+  const auto pendingId = OrNone("none", ParseId);
   AddOption(command, "--vid", "HEX", kHex, "USB vendor ID (default 10C4)", ParseId, SetsField(edit, &Bridge::vid));
   AddOption(command, "--pid", "HEX", kHex, "USB product ID (default EA60)", ParseId, SetsField(edit, &Bridge::pid));
   AddOption(command, "--pending-vid", "HEX|none", "1 to 4 hex digits or 'none'",
@@ -89,7 +74,7 @@ void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
               SetsField(edit, field));
     AddOption(
         command, option + "-length", "N|real", "0 to 255 or 'real'", "length to report instead of the real one",
-        [](const std::string& text) { return OrNone<Decimal<std::uint8_t>>("real", text); },
+        OrNone("real", [](const std::string& text) { return ParseNumber<std::uint8_t>(text); }),
         SetsField(edit, name == std::string_view("serial") ? &Bridge::serialLength : &Bridge::productLength));
   }
 
@@ -106,7 +91,11 @@ void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
   AddOption(command, "--reenumeration-ms", "MS", "0 to " + std::to_string(kMaxReenumerationMs),
             "how long the bridge is off the bus after a reset; neither generation counts it and its open handles "
             "fail meanwhile (default 0: back at once)",
-            Decimal<std::uint32_t, kMaxReenumerationMs>, SetsField(edit, &Bridge::reenumerationMs));
+            [](const std::string& text) {
+              const auto ms = ParseNumber<std::uint32_t>(text);
+              return ms && *ms <= kMaxReenumerationMs ? ms : std::nullopt;
+            },
+            SetsField(edit, &Bridge::reenumerationMs));
   AddOption(
       command, "--seen", "new|old|both", "new, old or both", "library generations that see the bridge (default new)",
       [](const std::string& text) { return Named<Visibility>(kVisibilityNames, text); },
@@ -125,29 +114,9 @@ void AddBridgeOptions(CLI::App& command, BridgeEdit& edit) {
   }
 }
 
-// A text that `valid` takes as it is.
-template <typename Valid>
-auto Checked(Valid valid) {
-  return [valid](const std::string& text) { return valid(text) ? std::optional(text) : std::nullopt; };
-}
-
-// What a command does with the state file at `path`, once its arguments are parsed.
-using Action = std::function<void(const std::string& path, std::ostream& out)>;
-
-// The commands that plug, unplug or change a bridge announce it once the state file holds the
-// change, as Windows does for a real device; failures are not a device change.
-void ChangeBridges(const std::string& path, const std::function<void(State&)>& change) {
-  UpdateState(path, [&](State& state) {
-    change(state);
-    return true;
-  });
-  platform::AnnounceDeviceChange();
-}
-
-// The tool's commands and options.
-class Parser {
+class Tool {
  public:
-  Parser() {
+  Tool() {
     app_.footer(kNotes);
     app_.require_subcommand(1);
     // --state is taken after the command's name too.
@@ -156,57 +125,25 @@ class Parser {
       stateFile_ = file;
     })->check(CLI::Validator([](std::string& file) { return file.empty() ? "needs a file name" : ""; }, ""));
 
-    auto* attach = Command("attach", "attach a bridge; prints its name (default: first free bridgeN)", [this] {
-      action_ = [name = name_, edit = edit_](const std::string& path, std::ostream& out) {
-        std::string attached;
-        ChangeBridges(path, [&](State& state) {
-          if (name && state.FindBridge(*name) != nullptr)
-            throw std::runtime_error("a bridge named '" + *name + "' is attached already");
-          std::string free = "bridge1";
-          for (int number = 2; state.FindBridge(free) != nullptr; ++number) free = "bridge" + std::to_string(number);
-          const std::string serial = std::to_string(state.bridges.size() + 1);
-          Bridge& bridge = state.bridges.emplace_back(DefaultBridge(
-              name.value_or(free), std::string(4 - std::min<std::size_t>(serial.size(), 4), '0') + serial));
-          ChangeBridge(bridge, [&](Bridge& changed) { Apply(edit, changed); });
-          attached = bridge.name;
-        });
-        out << attached << "\n";
-      };
-    });
+    auto* attach =
+        AddCommand("attach", "attach a bridge; prints its name (default: first free bridgeN)", &Tool::Attach);
     AddName(*attach, "the new bridge's name");
     AddBridgeOptions(*attach, edit_);
 
-    auto* set = Command("set", "change an attached bridge", [this] {
-      if (edit_.empty()) throw UsageError("set: nothing to change");
-      action_ = [name = *name_, edit = edit_](const std::string& path, std::ostream&) {
-        ChangeBridges(path, [&](State& state) {
-          Bridge* bridge = state.FindBridge(name);
-          if (bridge == nullptr) throw std::runtime_error("no bridge named '" + name + "' is attached");
-          ChangeBridge(*bridge, [&](Bridge& changed) { Apply(edit, changed); });
-        });
-      };
-    });
+    auto* set = AddCommand("set", "change an attached bridge", &Tool::Set);
     AddName(*set, "the bridge")->required();
     AddBridgeOptions(*set, edit_);
 
-    auto* detach = Command("detach", "detach one bridge (NAME), or all of them (--all)", [this] {
-      if (!all_ && !name_) throw UsageError("detach: give a bridge name or --all");
-      action_ = [name = name_](const std::string& path, std::ostream&) {
-        ChangeBridges(path, [&](State& state) {
-          if (name && !state.Detach(*name)) throw std::runtime_error("no bridge named '" + *name + "' is attached");
-          while (!name && !state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
-        });
-      };
-    });
+    auto* detach = AddCommand("detach", "detach one bridge (NAME), or all of them (--all)", &Tool::Detach);
     AddName(*detach, "the bridge")->excludes(detach->add_flag("--all", all_, "every bridge"));
 
-    auto* fail =
-        Command("fail", "make a library operation return STATUS until cleared; with --clear, clear injected failures",
-                [this] { action_ = FailOrClear(); });
+    auto* fail = AddCommand(
+        "fail", "make a library operation return STATUS until cleared; with --clear, clear injected failures",
+        &Tool::Fail);
     std::string operations;
-    for (std::string_view name : EntryPointNames()) operations += " " + std::string(name);
+    for (std::string_view name : kEntryPointNames) operations += " " + std::string(name);
     AddOption(*fail, "OPERATION", "", "an entry point of the library, one of" + operations,
-              "the entry point; with --clear, all when left out", Checked(IsEntryPointName),
+              "the entry point; with --clear, all when left out", ParseEntryPoint,
               [this](const std::string& operation) { operation_ = operation; });
     AddOption(*fail, "STATUS", "", "a status", "the status it returns", AnyText, [this](const std::string& status) {
       status_ = status;
@@ -216,94 +153,143 @@ class Parser {
         [](const std::string& text) { return Named<LibraryGeneration>(kGenerationNames, text); },
         [this](LibraryGeneration generation) { generation_ = generation; });
 
-    Command("show", "bridges, pending IDs, time away, failures, open handles, counts", [this] {
-      action_ = [](const std::string& path, std::ostream& out) {
-        const auto bytes = platform::ReadFileBytes(path);
-        ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{}, NowMilliseconds());
-      };
-    });
-    Command("reset", "back to the empty state", [this] {
-      action_ = [](const std::string& path, std::ostream&) {
-        ResetState(path);
-        platform::AnnounceDeviceChange();
-      };
-    });
-    Command("path", "print the state file's path",
-            [this] { action_ = [](const std::string& path, std::ostream& out) { out << path << "\n"; }; });
-    Command("help", "every command and option", [this] { help_ = Usage(); });
+    AddCommand("show", "bridges, pending IDs, time away, failures, open handles, counts", &Tool::Show);
+    AddCommand("reset", "back to the empty state", &Tool::Reset);
+    AddCommand("path", "print the state file's path", &Tool::PrintPath);
+    AddCommand("help", "every command and option", &Tool::Help);
   }
 
-  // Carries out the command line; what it prints goes to `out`.
   void Run(const std::vector<std::string>& arguments, std::ostream& out) {
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
       app_.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-      help_ = app_.get_subcommands().empty() ? Usage() : app_.help();
+      out << (app_.get_subcommands().empty() ? Usage() : app_.help());
+      return;
     } catch (const CLI::ParseError& error) {
       // CLI11 says only that a command is missing when the first word is none.
       const std::vector<std::string> unused = app_.remaining();
       if (app_.get_subcommands().empty() && !unused.empty() && unused.front().rfind('-', 0) != 0)
-        throw UsageError("unknown command '" + unused.front() + "'");
-      throw UsageError(error.what());
+        throw CLI::ValidationError("unknown command '" + unused.front() + "'");
+      throw;
     }
-    if (help_) {
-      out << *help_;
-      return;
-    }
-    const auto path = stateFile_ ? std::optional(NativeStatePath(*stateFile_, platform::kWindows)) : StatePath();
-    if (!path) throw std::runtime_error("no place for the state file: set TORNAK_SIM_STATE or give --state FILE");
-    action_(*path, out);
+    (this->*command_)(out);
   }
 
  private:
-  CLI::App* Command(const std::string& name, const std::string& help, std::function<void()> chosen) {
-    return app_.add_subcommand(name, help)->callback(std::move(chosen));
+  // A command checks the rest of its arguments, then looks for the state file.
+  using Command = void (Tool::*)(std::ostream& out);
+
+  CLI::App* AddCommand(const std::string& name, const std::string& help, Command command) {
+    return app_.add_subcommand(name, help)->callback([this, command] { command_ = command; });
   }
 
   CLI::Option* AddName(CLI::App& command, const std::string& help) {
     return AddOption(command, "NAME", "", "a letter or digit, then letters, digits, '_', '.' or '-', at most 64", help,
-                     Checked(IsValidBridgeName), [this](const std::string& name) { name_ = name; });
+                     ParseBridgeName, [this](const std::string& name) { name_ = name; });
   }
 
   std::string Usage() const { return app_.get_formatter()->make_help(&app_, "tornak-sim", CLI::AppFormatMode::All); }
 
-  static void Apply(const BridgeEdit& edit, Bridge& bridge) {
-    for (const auto& step : edit) step(bridge);
+  std::string Path() const {
+    const auto path = stateFile_ ? std::optional(NativeStatePath(*stateFile_, platform::kWindows)) : StatePath();
+    if (!path) throw std::runtime_error("no place for the state file: set TORNAK_SIM_STATE or give --state FILE");
+    return *path;
   }
 
-  Action FailOrClear() const {
-    if (clear_) {
-      return [operation = operation_, generation = generation_](const std::string& path, std::ostream&) {
-        UpdateState(path, [&](State& state) {
-          return std::erase_if(state.failures, [&](const Failure& failure) {
-                   return (!operation || failure.operation == *operation) &&
-                          (!generation || failure.generation == generation);
-                 }) != 0;
-        });
-      };
-    }
-    if (!operation_ || !status_) throw UsageError("fail: expected OPERATION STATUS");
-    const auto status = ParseStatus(*status_);
-    if (!status) throw UsageError("fail: STATUS must be decimal or 0x hex, not '" + *status_ + "'");
-    if (*status == 0) throw UsageError("fail: status 0 is success; use fail --clear to stop a failure");
-    return [failure = Failure{*operation_, generation_, *status}](const std::string& path, std::ostream&) {
-      UpdateState(path, [&](State& state) {
-        std::erase_if(state.failures, [&](const Failure& other) {
-          return other.operation == failure.operation && other.generation == failure.generation;
-        });
-        state.failures.push_back(failure);
-        return true;
-      });
-    };
+  // The commands that plug, unplug or change a bridge announce it once the state file holds the
+  // change, as Windows does for a real device; failures are not a device change.
+  void ChangeBridges(const std::function<void(State&)>& change) const {
+    UpdateState(Path(), [&](State& state) {
+      change(state);
+      return true;
+    });
+    platform::AnnounceDeviceChange();
   }
+
+  // Changes the bridge as the command line says, in its order.
+  void Edit(Bridge& bridge) const {
+    ChangeBridge(bridge, [this](Bridge& changed) {
+      for (const auto& step : edit_) step(changed);
+    });
+  }
+
+  void Attach(std::ostream& out) {
+    std::string attached;
+    ChangeBridges([&](State& state) {
+      if (name_ && state.FindBridge(*name_) != nullptr)
+        throw std::runtime_error("a bridge named '" + *name_ + "' is attached already");
+      std::string free = "bridge1";
+      for (int number = 2; state.FindBridge(free) != nullptr; ++number) free = "bridge" + std::to_string(number);
+      const std::string serial = std::to_string(state.bridges.size() + 1);
+      Bridge& bridge = state.bridges.emplace_back(
+          DefaultBridge(name_.value_or(free), std::string(4 - std::min<std::size_t>(serial.size(), 4), '0') + serial));
+      Edit(bridge);
+      attached = bridge.name;
+    });
+    out << attached << "\n";
+  }
+
+  void Set(std::ostream&) {
+    if (edit_.empty()) throw CLI::ValidationError("set", "nothing to change");
+    ChangeBridges([&](State& state) {
+      Bridge* bridge = state.FindBridge(*name_);
+      if (bridge == nullptr) throw std::runtime_error("no bridge named '" + *name_ + "' is attached");
+      Edit(*bridge);
+    });
+  }
+
+  void Detach(std::ostream&) {
+    if (!all_ && !name_) throw CLI::ValidationError("detach", "give a bridge name or --all");
+    ChangeBridges([&](State& state) {
+      if (name_ && !state.Detach(*name_)) throw std::runtime_error("no bridge named '" + *name_ + "' is attached");
+      while (!name_ && !state.bridges.empty()) state.Detach(std::string(state.bridges.front().name));
+    });
+  }
+
+  void Fail(std::ostream&) {
+    if (clear_) {
+      UpdateState(Path(), [&](State& state) {
+        return std::erase_if(state.failures, [&](const Failure& failure) {
+                 return (!operation_ || failure.operation == *operation_) &&
+                        (!generation_ || failure.generation == generation_);
+               }) != 0;
+      });
+      return;
+    }
+    if (!operation_ || !status_) throw CLI::ValidationError("fail", "expected OPERATION STATUS");
+    const auto status = ParseStatus(*status_);
+    if (!status) throw CLI::ValidationError("fail", "STATUS must be decimal or 0x hex, not '" + *status_ + "'");
+    if (*status == 0) throw CLI::ValidationError("fail", "status 0 is success; use fail --clear to stop a failure");
+    UpdateState(Path(), [&](State& state) {
+      std::erase_if(state.failures, [&](const Failure& other) {
+        return other.operation == *operation_ && other.generation == generation_;
+      });
+      state.failures.push_back({*operation_, generation_, *status});
+      return true;
+    });
+  }
+
+  void Show(std::ostream& out) {
+    const std::string path = Path();
+    const auto bytes = platform::ReadFileBytes(path);
+    ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{}, NowMilliseconds());
+  }
+
+  void Reset(std::ostream&) {
+    ResetState(Path());
+    platform::AnnounceDeviceChange();
+  }
+
+  void PrintPath(std::ostream& out) { out << Path() << "\n"; }
+
+  void Help(std::ostream& out) { out << Usage(); }
 
   CLI::App app_{"Controls the simulated CP210x bridge that this project's CP210xManufacturing libraries report.",
                 "tornak-sim"};
   std::optional<std::string> stateFile_;
-  Action action_;
-  std::optional<std::string> help_;
+  Command command_ = nullptr;
   // Only one command is parsed, so its arguments can share these.
   std::optional<std::string> name_;
   BridgeEdit edit_;
@@ -318,14 +304,14 @@ class Parser {
 
 int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   try {
-    Parser().Run(arguments, out);
+    Tool().Run(arguments, out);
     out.flush();
     return kExitOk;
-  } catch (const UsageError& error) {
+  } catch (const CLI::ParseError& error) {  // a command line the tool cannot make sense of
     err << "tornak-sim: " << error.what() << "\n(tornak-sim --help lists the commands and options)\n";
     return kExitUsage;
   } catch (const MalformedState& error) {
-    err << "tornak-sim: malformed state file " << error.File() << ": " << error.Problem()
+    err << "tornak-sim: malformed state file " << error.what()
         << "\n(tornak-sim reset starts over with an empty state)\n";
     return kExitError;
   } catch (const std::exception& error) {

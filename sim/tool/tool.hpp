@@ -14,8 +14,4 @@ inline constexpr int kExitUsage = 2;
 // `out`, complaints to `err`.
 int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
-// The program's arguments as UTF-8, whatever the platform passed: arguments_posix.cpp and
-// arguments_win.cpp.
-std::vector<std::string> ProgramArguments(int argc, char** argv);
-
 }  // namespace tornak::sim

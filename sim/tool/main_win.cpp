@@ -1,21 +1,19 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <iostream>
+
 #include "sim/tool/tool.hpp"
 #include "system/handles_win.hpp"
 #include "system/windows_text.hpp"
 
-namespace tornak::sim {
-
 // main's argv is in the ANSI code page, which loses whatever it cannot show; the wide command
 // line has every character of a path or string argument.
-std::vector<std::string> ProgramArguments(int, char**) {
+int main() {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  const UniqueLocalMemory owner(wide);
+  const tornak::UniqueLocalMemory owner(wide);
   std::vector<std::string> arguments;
-  for (int i = 1; wide != nullptr && i < count; ++i) arguments.push_back(WideToUtf8(wide[i]));
-  return arguments;
+  for (int i = 1; wide != nullptr && i < count; ++i) arguments.push_back(tornak::WideToUtf8(wide[i]));
+  return tornak::sim::RunTool(arguments, std::cout, std::cerr);
 }
-
-}  // namespace tornak::sim
