@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,7 +24,9 @@ std::optional<State> Parse(std::string_view text) {
   try {
     return ParseState(text, kFile);
   } catch (const MalformedState& malformed) {
-    if (malformed.File() != kFile || malformed.Problem().empty()) std::abort();
+    // Names the file, then what is wrong with it.
+    if (std::string(malformed.what()).rfind(kFile + ": ", 0) != 0 || kFile.size() + 2 == std::strlen(malformed.what()))
+      std::abort();
     return std::nullopt;
   }
 }

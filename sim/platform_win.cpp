@@ -35,12 +35,9 @@ HMODULE ThisModule(DWORD flags) {
   return module;
 }
 
-// `milliseconds` is the thread's to delete.
+// `milliseconds` is the thread's to delete, once it has waited them.
 DWORD WINAPI AnnounceAfter(void* milliseconds) {
-  {
-    const std::unique_ptr<DWORD> wait(static_cast<DWORD*>(milliseconds));
-    Sleep(*wait);
-  }
+  Sleep(*std::unique_ptr<DWORD>(static_cast<DWORD*>(milliseconds)));
   AnnounceDeviceChange();
   FreeLibraryAndExitThread(ThisModule(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT), 0);
 }

@@ -40,8 +40,7 @@ CP210x_STATUS PutString(void* buffer, std::uint8_t* length, const std::string& b
 // An ID written to the bridge, pending until the next reset. The bridge keeps 16 bits; the rest
 // of the parameter is the calling convention's.
 CP210x_STATUS Written(std::optional<std::uint16_t>& pending, std::uint32_t id) {
-  pending = static_cast<std::uint16_t>(id & 0xFFFFu);
-  return kSuccess;
+  return Put(&pending.emplace(), static_cast<std::uint16_t>(id & 0xFFFFu));
 }
 
 // The index-th bridge `generation` counts now, in attach order (the order devices are indexed in),

@@ -10,10 +10,6 @@
 #include "sim/state/path.hpp"
 #include "sim/state/store.hpp"
 
-#ifndef TORNAK_SIM_GENERATION
-#error "TORNAK_SIM_GENERATION must be New or Old"
-#endif
-
 #ifdef _WIN32
 #define SIM_EXPORT __declspec(dllexport)
 #else
@@ -32,12 +28,7 @@ std::mutex serialised;
 #ifdef TORNAK_SIM_IN_MEMORY
 // The benchmark's build: the state lives in this process alone, seeded with the bridge
 // `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
-State Seeded() {
-  State state;
-  state.bridges.push_back(DefaultBridge("bridge1"));
-  return state;
-}
-State memory = Seeded();
+State memory{.bridges = {DefaultBridge("bridge1")}, .failures = {}, .handles = {}};
 #else
 StateCache cache;
 

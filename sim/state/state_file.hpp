@@ -25,15 +25,7 @@ std::string FormatState(const State& state);
 // and what.
 class MalformedState : public std::runtime_error {
  public:
-  MalformedState(const std::string& file, const std::string& problem)
-      : std::runtime_error(file + ": " + problem), file_(file), problem_(problem) {}
-
-  const std::string& File() const noexcept { return file_; }
-  const std::string& Problem() const noexcept { return problem_; }
-
- private:
-  std::string file_;
-  std::string problem_;
+  MalformedState(const std::string& file, const std::string& problem) : std::runtime_error(file + ": " + problem) {}
 };
 
 // Throws MalformedState naming `fileName`.

@@ -93,16 +93,13 @@ void ResetState(const std::string& path) {
 const State& StateCache::Current(const std::string& path) {
   auto bytes = platform::ReadFileBytes(path);
   if (!loaded_ || path != path_ || bytes != bytes_) {
-    loaded_ = false;
+    loaded_ = false;  // until the text is known, whatever the parse throws
     malformed_.reset();
-    state_ = State{};
-    if (bytes) {
-      ++parses_;
-      try {
-        state_ = ParseState(*bytes, path);
-      } catch (const MalformedState& error) {
-        malformed_ = error;
-      }
+    parses_ += bytes ? 1 : 0;
+    try {
+      state_ = bytes ? ParseState(*bytes, path) : State{};
+    } catch (const MalformedState& error) {
+      malformed_ = error;
     }
     path_ = path;
     bytes_ = std::move(bytes);

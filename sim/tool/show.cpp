@@ -1,4 +1,4 @@
-#include "sim/tool/show.hpp"
+#include "sim/tool/tool.hpp"
 
 #include "sim/sim_status.hpp"
 #include "convert/hex_digits.hpp"
@@ -25,20 +25,16 @@ void ShowBridge(std::ostream& out, const Bridge& bridge, std::int64_t now) {
   if (bridge.pendingVid || bridge.pendingPid)
     out << "  (after reset: VID " << PendingId(bridge.pendingVid) << "  PID " << PendingId(bridge.pendingPid) << ")";
   out << "\n";
-  auto field = [&](const char* label, const std::string& bytes, std::optional<std::uint8_t> reported = {}) {
+  auto field = [&](const char* label, const std::string& bytes, std::optional<std::uint8_t> reported,
+                   bool unterminated = false) {
     out << "    " << label << Quoted(bytes) << "  (" << bytes.size() << " bytes)";
     if (reported) out << ", reports length " << int{*reported};
+    out << (unterminated ? ", unterminated\n" : "\n");
   };
   field("serial            ", bridge.serial, bridge.serialLength);
-  out << "\n";
   field("product           ", bridge.product, bridge.productLength);
-  out << "\n";
   const char* labels[kListStringCount] = {"list serial       ", "list description  ", "list path         "};
-  for (std::size_t i = 0; i < kListStringCount; ++i) {
-    field(labels[i], bridge.list[i]);
-    if (bridge.unterminated[i]) out << ", unterminated";
-    out << "\n";
-  }
+  for (std::size_t i = 0; i < kListStringCount; ++i) field(labels[i], bridge.list[i], {}, bridge.unterminated[i]);
   out << "    re-enumeration    ";
   if (bridge.reenumerationMs == 0) out << "none: back at once after a reset";
   else out << "away for " << bridge.reenumerationMs << " ms after a reset";

@@ -8,7 +8,6 @@
 #include "sim/platform.hpp"
 #include "sim/state/path.hpp"
 #include "sim/state/store.hpp"
-#include "sim/tool/show.hpp"
 
 namespace tornak::sim {
 namespace {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "sim/state/state.hpp"
 
 namespace tornak::sim {
 
@@ -13,5 +16,10 @@ inline constexpr int kExitUsage = 2;
 // tornak-sim, given the arguments after the program name; returns the exit code. Results go to
 // `out`, complaints to `err`.
 int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+// What `show` prints (show.cpp): the state as a person reads it at `now`, every bridge with all its
+// fields, pending IDs and time away included, the injected failures, the open handles and the
+// opens and closes per generation.
+void ShowState(std::ostream& out, const std::string& path, bool fileExists, const State& state, std::int64_t now);
 
 }  // namespace tornak::sim
