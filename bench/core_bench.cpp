@@ -1,6 +1,6 @@
-// The program's own work per tick and per button press, natively: against an bridge model in memory,
-// and through the real loader and the simulated libraries, those of the state file and those
-// that hold their bridge in memory. Prints its rows of the benchmark table on stdout and Google
+// The program's own work per tick and per button press, natively: against the bridge model
+// held in memory, and through the real loader and the simulated libraries, those of the state
+// file and those that hold their bridge in memory. Prints its rows of the benchmark table on stdout and Google
 // Benchmark's own report on stderr.
 
 #include <benchmark/benchmark.h>

@@ -6,9 +6,6 @@
 #include "sim/library/bridge_model.hpp"
 #include "system/program_folder.hpp"
 #include "vendor/loaded_cp210x.hpp"
-#ifdef _WIN32
-#include "system/windows_text.hpp"
-#endif
 
 namespace tornak::bench {
 
@@ -39,12 +36,8 @@ struct SimulatedPair {
  private:
   static std::string File(LibraryGeneration generation, bool inMemory) {
     if (!inMemory) return LibraryFileName(generation);
-    const std::filesystem::path file = InMemoryFolder() / LibraryFileName(generation);
-#ifdef _WIN32
-    return WideToUtf8(file.native());
-#else
-    return file.native();
-#endif
+    const std::u8string file = (InMemoryFolder() / LibraryFileName(generation)).u8string();
+    return std::string(file.begin(), file.end());  // the loader takes UTF-8
   }
 };
 

@@ -106,8 +106,8 @@ void Controls::UpdateTooltip(HWND control) const {
   tool.hwnd = window_;
   tool.uId = reinterpret_cast<UINT_PTR>(control);
   const bool present = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)) != FALSE;
-  // Every tick sets the read-outs again, mostly to the same text: the tool is left alone then,
-  // or a tooltip being read would vanish at each tick, and one waiting to show would never show.
+  // A tool already there is updated in place, not removed and added again: a tooltip being read
+  // would vanish, and one waiting to show would never show.
   if (!IsClipped(control, text)) {
     if (present) SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     return;

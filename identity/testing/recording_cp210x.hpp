@@ -107,13 +107,14 @@ class RecordingCp210x final : public Cp210x, public sim::Bridge {
     return forced == statuses.end() ? status : forced->second;
   }
 
+  bool HandedOut(CP210x_HANDLE h) const { return reinterpret_cast<std::uintptr_t>(h) == handle; }
+
   // The model's own handle for the one this fake handed out; any other goes to it unchanged.
-  CP210x_HANDLE Model(CP210x_HANDLE h) const { return reinterpret_cast<std::uintptr_t>(h) == handle ? opened_ : h; }
+  CP210x_HANDLE Model(CP210x_HANDLE h) const { return HandedOut(h) ? opened_ : h; }
 
   // The handle is shown only when it is not the one this fake handed out.
   std::string Of(CP210x_HANDLE h) const {
-    return reinterpret_cast<std::uintptr_t>(h) == handle ? std::string{}
-                                                         : " handle?" + HexDigits(reinterpret_cast<std::uintptr_t>(h));
+    return HandedOut(h) ? std::string{} : " handle?" + HexDigits(reinterpret_cast<std::uintptr_t>(h));
   }
 
   sim::State state_;  // the model's: the bridges (copies of this one), the open handles

@@ -62,6 +62,12 @@ Number Whole(const Json& value, std::uint64_t max = std::numeric_limits<Number>:
   return static_cast<Number>(value.get<std::uint64_t>());
 }
 
+// The digits after a "0x" or "0X", or nullopt when the text does not start so.
+std::optional<std::string_view> AfterHexPrefix(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) return text.substr(2);
+  return std::nullopt;
+}
+
 std::uint16_t Id(const Json& value) { return Take(value, "1 to 4 hex digits", ParseId); }
 
 std::string BridgeName(const Json& value) {
@@ -85,7 +91,7 @@ std::string Bytes(const Json& value) {
 }
 
 OrderedJson BytesJson(const std::string& bytes) {
-  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c <= 0x7E; })) return bytes;
+  if (std::all_of(bytes.begin(), bytes.end(), PrintableAscii)) return bytes;
   std::string hex;
   for (char c : bytes) hex += HexDigits(static_cast<unsigned char>(c), 2);
   return OrderedJson{{"hex", hex}};
@@ -245,7 +251,7 @@ State ParseState(std::string_view text, const std::string& fileName) {
 }
 
 std::optional<std::uint16_t> ParseId(std::string_view text) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+  text = AfterHexPrefix(text).value_or(text);
   return text.size() <= 4 ? ParseNumber<std::uint16_t>(text, 16) : std::nullopt;
 }
 
@@ -261,8 +267,8 @@ std::optional<std::string> BytesFromHex(std::string_view hex) {
 }
 
 std::optional<CP210x_STATUS> ParseStatus(std::string_view text) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    const auto bits = text.size() <= 10 ? ParseNumber<std::uint32_t>(text.substr(2), 16) : std::nullopt;
+  if (const auto digits = AfterHexPrefix(text)) {
+    const auto bits = digits->size() <= 8 ? ParseNumber<std::uint32_t>(*digits, 16) : std::nullopt;
     return bits ? std::optional(static_cast<CP210x_STATUS>(*bits)) : std::nullopt;
   }
   return ParseNumber<CP210x_STATUS>(text);

@@ -40,6 +40,8 @@ std::optional<Number> ParseNumber(std::string_view text, int base = 10) {
   if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
+// A byte that the file and `tornak-sim show` write as it is: printable ASCII.
+constexpr bool PrintableAscii(char c) { return c >= 0x20 && c <= 0x7E; }
 // A VID or PID: one to four hex digits, "0x" allowed.
 std::optional<std::uint16_t> ParseId(std::string_view text);
 // "41ff00" -> the three bytes 0x41 0xFF 0x00; an even number of digits.

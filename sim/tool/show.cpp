@@ -13,8 +13,8 @@ std::string PendingId(const std::optional<std::uint16_t>& id) { return id ? HexD
 std::string Quoted(const std::string& bytes) {
   std::string quoted = "\"";
   for (char c : bytes)
-    quoted += c >= 0x20 && c <= 0x7E && c != '%' && c != '"' ? std::string(1, c)
-                                                             : "%" + HexDigits(static_cast<unsigned char>(c), 2);
+    quoted += PrintableAscii(c) && c != '%' && c != '"' ? std::string(1, c)
+                                                        : "%" + HexDigits(static_cast<unsigned char>(c), 2);
   return quoted + '"';
 }
 
