@@ -13,5 +13,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # ctest runs the Windows tests under Wine, in the project's own prefix and display; one prefix
-# runs programs of both bitnesses.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+# runs programs of both bitnesses. (TORNAK_WINE_RUN_OPTIONS: --32-bit for the 32-bit build.)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run ${TORNAK_WINE_RUN_OPTIONS})

@@ -51,7 +51,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 sim() {
-  wine "$bin/tornak-sim.exe" "$@" >"$sim_output" 2>&1 || { tr -d '\r' <"$sim_output" >&2; return 1; }
+  "$tornak_wine" "$bin/tornak-sim.exe" "$@" >"$sim_output" 2>&1 || { tr -d '\r' <"$sim_output" >&2; return 1; }
 }
 
 sim show
@@ -67,7 +67,7 @@ Change the simulated bridge while tornak runs, for example:
   TORNAK_SIM_STATE=$TORNAK_SIM_STATE scripts/wine-run $build/bin/tornak-sim.exe detach --all
 EOF
 
-wine "$bin/tornak.exe" &
+"$tornak_wine" "$bin/tornak.exe" &
 tornak_pid=$!
 
 if [ -n "$had_display" ]; then

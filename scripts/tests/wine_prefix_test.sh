@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # Checks when scripts/wine-env prepares the Wine prefix, and when it makes it anew, against
-# stand-ins for wine, wineboot and wineserver that only note how they were called; no Wine runs.
+# stand-ins for wine and wineserver that only note how they were called; no Wine runs.
 set -uo pipefail
 wine_env="$(cd "$(dirname "$0")/.." && pwd)/wine-env"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-mkdir "$scratch/bin"
-for tool in wine wineserver; do
-  printf '#!/bin/sh\necho "%s $*" >>"$STUB_CALLS"\n' "$tool" >"$scratch/bin/$tool"
-done
-# Like Wine's own, it lays out the 32-bit system folder only when Wine's 32-bit part is there.
-cat >"$scratch/bin/wineboot" <<'EOF'
+mkdir "$scratch/bin" "$scratch/refused"
+printf '#!/bin/sh\necho "wineserver $*" >>"$STUB_CALLS"\n' >"$scratch/bin/wineserver"
+# Like Wine's own wineboot, it lays out the 32-bit system folder only when Wine's 32-bit part is
+# there.
+cat >"$scratch/bin/wine" <<'EOF'
 #!/bin/sh
-echo "wineboot $*" >>"$STUB_CALLS"
+echo "wine $*" >>"$STUB_CALLS"
+[ "$1" = wineboot ] || exit 0
 mkdir -p "$WINEPREFIX/drive_c/windows/system32"
 if [ "$STUB_HAS_32_BIT_PART" = yes ]; then
   mkdir -p "$WINEPREFIX/drive_c/windows/syswow64"
@@ -21,17 +21,26 @@ if [ "$STUB_HAS_32_BIT_PART" = yes ]; then
 fi
 EOF
 touch "$scratch/loader32"
-chmod +x "$scratch/bin/"* "$scratch/loader32"
+# Wine's 32-bit part installed on a machine that does not run 32-bit code: its loader cannot start,
+# and the 64-bit loader beside it is the one to use.
+printf '#!/bin/sh\nexit 126\n' >"$scratch/refused/wine"
+printf '#!/bin/sh\necho "wine64 $*" >>"$STUB_CALLS"\n' >"$scratch/refused/wine64"
+chmod +x "$scratch/bin/"* "$scratch/loader32" "$scratch/refused/"*
 
 . "$(dirname "$0")/checks.sh"
 
-# prepare CASE HAS_32_BIT_PART: runs tornak_wine_prefix for a prefix of the case's own.
+# prepare CASE HAS_32_BIT_PART: runs tornak_wine_prefix for a prefix of the case's own;
+# HAS_32_BIT_PART is yes, no, or refused (installed, but this machine does not run it).
 prepare() {
   export STUB_CALLS="$scratch/$1.calls" STUB_HAS_32_BIT_PART=$2
   : >"$STUB_CALLS"
   (
     export PATH="$scratch/bin:$PATH" TORNAK_WINEPREFIX="$scratch/$1"
-    if [ "$2" = yes ]; then tornak_wine32_loader=$scratch/loader32; else tornak_wine32_loader=$scratch/none; fi
+    case $2 in
+      yes) tornak_wine32_loader=$scratch/loader32 ;;
+      refused) tornak_wine32_loader=$scratch/refused/wine ;;
+      *) tornak_wine32_loader=$scratch/none ;;
+    esac
     . "$wine_env"
     tornak_wine_prefix
   ) 2>"$scratch/$1.err"
@@ -49,7 +58,7 @@ old_prefix() {
 
 # A new prefix is made once and set for a display without a window manager.
 prepare new yes
-check "a new prefix is made" grep -qx "wineboot --init" "$scratch/new.calls"
+check "a new prefix is made" grep -qx "wine wineboot --init" "$scratch/new.calls"
 check "a new prefix is marked ready" test -f "$scratch/new/.tornak-ready"
 check "a new prefix lets the X11 driver place windows itself" grep -q "Managed /t REG_SZ /d N" "$scratch/new.calls"
 prepare new yes
@@ -58,7 +67,7 @@ check "a ready prefix is not made again" test ! -s "$scratch/new.calls"
 # A prefix made before Wine's 32-bit part was installed is made anew, and says so.
 old_prefix stale no
 prepare stale yes
-check "a prefix without the 32-bit libraries is made anew" grep -qx "wineboot --init" "$scratch/stale.calls"
+check "a prefix without the 32-bit libraries is made anew" grep -qx "wine wineboot --init" "$scratch/stale.calls"
 check "nothing of the old prefix is left" test ! -e "$scratch/stale/drive_c/kept.txt"
 check "the new prefix has the 32-bit libraries" test -f "$scratch/stale/drive_c/windows/syswow64/kernel32.dll"
 check "remaking the prefix is announced" grep -q "made without Wine's 32-bit part" "$scratch/stale.err"
@@ -73,5 +82,12 @@ old_prefix only64 no
 prepare only64 no
 check "without Wine's 32-bit part the prefix is kept" test -e "$scratch/only64/drive_c/kept.txt"
 check "without Wine's 32-bit part the prefix is not made again" test ! -s "$scratch/only64.calls"
+
+# Where 32-bit code cannot run, Wine starts through its 64-bit loader, and the prefix it made
+# without the 32-bit libraries is not made anew on every run either.
+prepare refused refused
+check "without 32-bit code Wine starts through its 64-bit loader" grep -qx "wine64 wineboot --init" "$scratch/refused.calls"
+prepare refused refused
+check "without 32-bit code a ready prefix is kept" test ! -s "$scratch/refused.calls"
 
 checks_done
