@@ -8,6 +8,7 @@
 
 #include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
+#include "system/system_folders_win.hpp"
 #include "system/windows_text.hpp"
 #include "vendor/library_image.hpp"
 #include "vendor/shared_library.hpp"
@@ -26,15 +27,6 @@ std::string SystemMessage(DWORD error, const std::wstring& path) {
   return text;
 }
 
-std::wstring Directory(DWORD (*query)(wchar_t*, UINT)) {
-  wchar_t buffer[MAX_PATH];
-  const DWORD length = query(buffer, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring{};
-}
-
-DWORD SystemDirectory(wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
-DWORD WindowsDirectory(wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
-
 bool IsAbsolute(const std::wstring& path) {
   return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
          (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\');
@@ -46,12 +38,15 @@ bool IsFile(const std::wstring& path) {
 }
 
 // The standard search order without the current directory: the program's folder, the system
-// folders, then the absolute folders on PATH (a relative PATH entry is the current directory
+// folder, the 16-bit system folder (where older installers still put libraries), the Windows
+// folder, then the absolute folders on PATH (a relative PATH entry is the current directory
 // again). Wine does not take the current directory out of LoadLibrary's own search, so the
 // program searches by itself and loads by full path. Empty when the file is nowhere.
 std::wstring FindLibrary(const std::wstring& fileName) {
   if (IsAbsolute(fileName)) return IsFile(fileName) ? fileName : std::wstring{};
-  std::vector<std::wstring> folders = {ProgramFolder(), Directory(SystemDirectory), Directory(WindowsDirectory)};
+  const std::wstring windows = WindowsFolder();
+  std::vector<std::wstring> folders = {ProgramFolder(), SystemFolder(), windows.empty() ? windows : windows + L"System",
+                                       windows};
   const DWORD pathLength = GetEnvironmentVariableW(L"PATH", nullptr, 0);
   if (pathLength > 0) {
     std::wstring path(pathLength, L'\0');

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -121,6 +122,24 @@ TEST(Loader, CurrentDirectoryIsNeverSearched) {
   fs::current_path(previous);
   EXPECT_EQ(fault.Kind(), FaultKind::LibraryNotFound);
 }
+
+#ifdef _WIN32
+// Older installers put libraries into the 16-bit system folder, which Windows searches after the
+// system folder and before the Windows folder.
+TEST(Loader, SixteenBitSystemFolderComesBeforeTheWindowsFolder) {
+  const char* root = std::getenv("SystemRoot");
+  ASSERT_NE(root, nullptr);
+  const fs::path windows = root;
+  fs::create_directories(windows / "System");
+  const std::string name = "tornak-test-sixteen" + std::string(TORNAK_LIBRARY_SUFFIX);
+  ScopedFile inWindows(windows / name);
+  ScopedFile inSixteenBitSystem(windows / "System" / name);
+  fs::copy_file(kBin / kSeven, inWindows.Path(), fs::copy_options::overwrite_existing);
+  fs::copy_file(kBin / kNine, inSixteenBitSystem.Path(), fs::copy_options::overwrite_existing);
+  LoadedCp210x library(name);
+  EXPECT_EQ(Count(library), 9u);
+}
+#endif
 
 TEST(Loader, FileThatIsNoLibraryIsReportedAsNotLoadable) {
   const std::string name = "tornak-test-garbage" + std::string(TORNAK_LIBRARY_SUFFIX);
