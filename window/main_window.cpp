@@ -26,8 +26,9 @@ HICON LoadProgramIcon(int widthMetric, int heightMetric) {
 
 }  // namespace
 
-MainWindow::MainWindow(const VendorLibraries& libraries, MessageBoxFunction messageBox)
+MainWindow::MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox)
     : libraries_(libraries),
+      dpiCompatibility_(dpi),
       messageBox_(std::move(messageBox)),
       events_([this](const std::string& message, bool news) { ReportFault(message, news); }) {}
 
@@ -136,7 +137,7 @@ LRESULT MainWindow::OnCreate() {
   if (!controls_.Create(hwnd_)) return -1;
   deviceNotification_ = RegisterForUsbDeviceInterfaces(hwnd_);
   lastFocus_ = Control(kIdentityPresets[0].button);
-  controls_.ApplyDpi(GetDpiForWindow(hwnd_));
+  controls_.ApplyDpi(dpiCompatibility_.WindowDpi(hwnd_));
   const SIZE frame = FrameSize(Dpi());
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetTimer(hwnd_, kTimer1Id, kTimer1PeriodMs, nullptr);
@@ -202,9 +203,8 @@ void MainWindow::OnDestroy() {
 // Layout ------------------------------------------------------------------------------------
 
 SIZE MainWindow::FrameSize(unsigned dpi) const {
-  RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
-  AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi);
-  return {frame.right - frame.left, frame.bottom - frame.top};
+  const SIZE client{TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+  return dpiCompatibility_.FrameSize(client, kWindowStyle, kWindowExStyle, dpi);
 }
 
 void MainWindow::CentreOnScreen() {

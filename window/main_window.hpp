@@ -13,6 +13,7 @@
 #include "vendor/cp210x.hpp"
 #include "window/base_window.hpp"
 #include "window/controls.hpp"
+#include "window/dpi_compatibility.hpp"
 #include "window/event_boundary.hpp"
 
 namespace tornak {
@@ -27,8 +28,8 @@ using MessageBoxFunction = std::function<int(HWND owner, const wchar_t* text, co
 // buttons that rewrite its product ID.
 class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
  public:
-  // libraries must outlive the window.
-  explicit MainWindow(const VendorLibraries& libraries, MessageBoxFunction messageBox = &MessageBoxW);
+  // libraries and dpi must outlive the window.
+  MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox = &MessageBoxW);
   ~MainWindow() override;
 
   // Creates the window, centred and hidden, runs Form_Load (whose boxes therefore come before
@@ -71,6 +72,7 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   void CentreOnScreen();
 
   const VendorLibraries& libraries_;
+  const DpiCompatibility& dpiCompatibility_;
   MessageBoxFunction messageBox_;
   BridgeState state_;
   EventBoundary events_;

@@ -29,7 +29,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
   tornak::LoadedCp210x newGeneration(tornak::LibraryGeneration::New);
   tornak::LoadedCp210x oldGeneration(tornak::LibraryGeneration::Old);
   tornak::VendorLibraries libraries(newGeneration, oldGeneration);
-  tornak::MainWindow window(libraries);
+  const tornak::DpiCompatibility dpi;
+  tornak::MainWindow window(libraries, dpi);
   if (!window.Open(showCommand)) return 1;
   return RunMessageLoop(window.Handle());
 }

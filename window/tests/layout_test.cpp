@@ -52,21 +52,24 @@ void ExpectAllTextFits(const MainWindow& window) {
   for (const char* name : {"Rvid", "Rpid"}) ExpectTextFits(window.Control(name), L"EA61", 0);
 }
 
+unsigned DisplayDpi() {
+  HDC screen = GetDC(nullptr);
+  const unsigned dpi = static_cast<unsigned>(GetDeviceCaps(screen, LOGPIXELSX));
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
 // The window takes the display's DPI when it opens; the tests below then check every rectangle
 // and text at that DPI. ctest runs them once more on a display set to 144 DPI, and names that
 // DPI in TORNAK_TEST_DPI, so that a display that stayed at 96 cannot pass for it.
 TEST_F(RealWindow, OpensAtTheDisplaysDpi) {
   Open();
-  HDC screen = GetDC(nullptr);
-  const unsigned displayDpi = static_cast<unsigned>(GetDeviceCaps(screen, LOGPIXELSY));
-  ReleaseDC(nullptr, screen);
-  EXPECT_EQ(window->Dpi(), displayDpi);
-  EXPECT_EQ(GetDpiForWindow(Hwnd()), displayDpi);
+  EXPECT_EQ(window->Dpi(), DisplayDpi());
   wchar_t expected[16]{};
   if (GetEnvironmentVariableW(L"TORNAK_TEST_DPI", expected, 16) > 0)
-    EXPECT_EQ(displayDpi, static_cast<unsigned>(_wtoi(expected)));
+    EXPECT_EQ(DisplayDpi(), static_cast<unsigned>(_wtoi(expected)));
   else
-    EXPECT_EQ(displayDpi, 96u);
+    EXPECT_EQ(DisplayDpi(), 96u);
 }
 
 TEST_F(RealWindow, FixedFrameCentredWithTheDesignedClientArea) {
@@ -136,26 +139,73 @@ TEST_F(RealWindow, FocusStartsOnTheFirstButtonAndTabCyclesTheThree) {
   EXPECT_EQ(GetNextDlgTabItem(Hwnd(), next, FALSE), kavren);
 }
 
-TEST_F(RealWindow, MovingToA144DpiMonitorScalesEveryControlAndTheFont) {
-  Open();
-  HFONT before = reinterpret_cast<HFONT>(SendMessageW(window->Control("Label1"), WM_GETFONT, 0, 0));
-  LOGFONTW small{};
-  GetObjectW(before, sizeof small, &small);
-
-  RECT suggested{100, 100, 900, 400};
-  SendMessageW(Hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-  EXPECT_EQ(window->Dpi(), 144u);
+// Every control at its twips and the dialog font's 8 points, at `dpi`.
+void ExpectLaidOutFor(const MainWindow& window, unsigned dpi) {
+  EXPECT_EQ(window.Dpi(), dpi);
   for (const ControlRow& row : kControls)
-    EXPECT_EQ(RectInParent(window->Control(row.name)), ScaleToDpi(row.twips, 144)) << row.name;
-  LOGFONTW large{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window->Control("Label1"), WM_GETFONT, 0, 0)), sizeof large, &large);
-  EXPECT_NEAR(large.lfHeight, small.lfHeight * 1.5, 1.0);
+    EXPECT_EQ(RectInParent(window.Control(row.name)), ScaleToDpi(row.twips, dpi)) << row.name;
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window.Control("Label1"), WM_GETFONT, 0, 0)), sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, -MulDiv(8, static_cast<int>(dpi), 72));
+  ExpectAllTextFits(window);
+}
+
+// The window on each tier of DPI support it meets, from Windows 10's per-monitor v2 down to the
+// one DPI of Windows 7 and 8; ctest runs these at 96 and at 144 DPI. The other tests run on the
+// newest tier.
+class DpiTiers : public WindowTest, public ::testing::WithParamInterface<DpiTier> {};
+
+TEST_P(DpiTiers, ClientAreaControlsAndFontFollowTheDpiInForce) {
+  dpiTier = GetParam();
+  Open();
+  ASSERT_EQ(dpi->Tier(), GetParam()) << "Wine lacks a function of this tier";
+  const unsigned display = DisplayDpi();
+  ExpectLaidOutFor(*window, display);
+  RECT client{};
+  GetClientRect(Hwnd(), &client);
+  EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, display));
+  EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, display));
+  // The measured size, in the report of --gtest_output=xml.
+  RecordProperty("client_at_" + std::to_string(display) + "_dpi",
+                 std::to_string(client.right) + " x " + std::to_string(client.bottom));
+  if (GetParam() == DpiTier::System) return;  // Windows 7 and 8 send no WM_DPICHANGED
+
+  // Dragged onto a monitor of another DPI: the window goes where Windows suggests, at the
+  // layout's own size there.
+  const unsigned moved = display == 144 ? 96 : 144;
+  RECT suggested{100, 100, 900, 400};
+  SendMessageW(Hwnd(), WM_DPICHANGED, MAKEWPARAM(moved, moved), reinterpret_cast<LPARAM>(&suggested));
+  ExpectLaidOutFor(*window, moved);
   RECT frame{};
   GetWindowRect(Hwnd(), &frame);
   EXPECT_EQ(frame.left, 100);
   EXPECT_EQ(frame.top, 100);
-  ExpectAllTextFits(*window);
+  const SIZE wanted{TwipsToPixels(kClientWidthTwips, moved), TwipsToPixels(kClientHeightTwips, moved)};
+  if (GetParam() == DpiTier::PerMonitorV2) {
+    // A message sent here moves the window to no other monitor, so its frame stays drawn for the
+    // old DPI, where Windows would redraw it for the new one: the window takes the size the frame
+    // at the new DPI needs around the client area.
+    const SIZE outer = dpi->FrameSize(wanted, static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_STYLE)),
+                                      static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)), moved);
+    EXPECT_EQ(frame.right - frame.left, outer.cx);
+    EXPECT_EQ(frame.bottom - frame.top, outer.cy);
+  } else {
+    GetClientRect(Hwnd(), &client);
+    EXPECT_EQ(client.right, wanted.cx);
+    EXPECT_EQ(client.bottom, wanted.cy);
+  }
 }
+
+std::string TierName(const ::testing::TestParamInfo<DpiTier>& tier) {
+  switch (tier.param) {
+    case DpiTier::PerMonitorV2: return "PerMonitorV2";
+    case DpiTier::PerMonitor: return "PerMonitor";
+    case DpiTier::System: return "System";
+  }
+  return "Unknown";
+}
+INSTANTIATE_TEST_SUITE_P(, DpiTiers, ::testing::Values(DpiTier::PerMonitorV2, DpiTier::PerMonitor, DpiTier::System),
+                         TierName);
 
 }  // namespace
 }  // namespace tornak::testing

@@ -72,6 +72,12 @@ TEST(ProgramResources, IconIn32And16PixelsOf24BitColourAndTheManifest) {
   const std::string text(static_cast<const char*>(LockResource(LoadResource(program.Get(), manifest))),
                          SizeofResource(program.Get(), manifest));
   EXPECT_THAT(text, ::testing::HasSubstr("PerMonitorV2"));
+  EXPECT_THAT(text, ::testing::HasSubstr(">true/pm<"));
+  // Windows 7, 8, 8.1 and 10/11: a version the manifest does not name runs the program in its
+  // compatibility mode for older programs.
+  for (const char* os : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                         "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+    EXPECT_THAT(text, ::testing::HasSubstr("<supportedOS Id=\"{" + std::string(os) + "}\"/>"));
   EXPECT_THAT(text, ::testing::HasSubstr("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
 }
 

@@ -68,7 +68,8 @@ void WindowTest::Open(MessageBoxFunction showBox) {
     return answer;
   };
   quitMessages = 0;
-  window = std::make_unique<MainWindow>(libraries, oneAtATime);
+  dpi = std::make_unique<DpiOfTier>(dpiTier);
+  window = std::make_unique<MainWindow>(libraries, *dpi, oneAtATime);
   ASSERT_TRUE(window->Open(SW_SHOWNORMAL));
 }
 

@@ -56,6 +56,13 @@ class SwitchableCp210x final : public Cp210x {
   void Inspect(Args...) {}
 };
 
+// The DPI functions of the running Windows, or none newer than an older tier's. Wine offers every
+// tier's functions, so this is how the tests open the window as Windows 8.1 or 7 would.
+class DpiOfTier final : public DpiCompatibility {
+ public:
+  explicit DpiOfTier(DpiTier newest) : DpiCompatibility(newest) {}
+};
+
 struct RecordedBox {
   HWND owner;
   std::wstring text;
@@ -88,6 +95,8 @@ class WindowTest : public ::testing::Test {
   std::vector<RecordedBox> boxes;
   DWORD holdMs = 0;
   bool boxOpen = false;
+  DpiTier dpiTier = DpiTier::PerMonitorV2;  // the newest the window may use
+  std::unique_ptr<DpiOfTier> dpi;
   std::unique_ptr<MainWindow> window;
 };
 
