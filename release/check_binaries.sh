@@ -3,6 +3,8 @@
 # nor a Wine of the same bitness:
 #   - every file is a PE image of the package's bitness;
 #   - every file imports Windows system libraries only, none of MinGW's runtime;
+#   - every file runs on Windows 7 SP1: it imports nothing that the list beside this script
+#     (newer_than_windows7.txt) names, and says so in its header (subsystem version 6.1);
 #   - each simulated library exports exactly the vendor's entry points, by their plain names:
 #     no "_" in front and no "@bytes" behind, also where they are stdcall;
 #   - on 32-bit, the library's object files define each entry point as stdcall with the
@@ -43,10 +45,42 @@ fi
 system_libraries="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
 oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll"
 
+# "library function" patterns of what Windows 7 SP1 lacks; an empty list would let anything pass.
+newer=$(grep -Ev '^\s*(#|$)' "$(dirname "$0")/newer_than_windows7.txt")
+[ -n "$newer" ] || { echo "check_binaries.sh: newer_than_windows7.txt lists nothing" >&2; exit 2; }
+
 failures=0
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
+}
+
+# Every import of a file, one "library function" per line, the library's name in lower case.
+imported_functions() {
+  "$objdump" -p "$1" | awk '
+    /^[ \t]*DLL Name: / { dll = tolower($3); next }
+    /^[ \t]*vma: / { next }
+    dll != "" && NF == 0 { dll = ""; next }
+    dll != "" && NF >= 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $3 }'
+}
+
+check_windows7() {
+  local file=$1 functions library function pattern_library pattern_function version
+  functions=$(imported_functions "$file")
+  # Every image imports some function by name: none means the listing was not understood.
+  [ -n "$functions" ] || fail "$file: no imported functions found in $objdump's listing"
+  while read -r library function; do
+    while read -r pattern_library pattern_function; do
+      # shellcheck disable=SC2053  # the list's entries are patterns
+      if [[ $library == $pattern_library && $function == $pattern_function ]]; then
+        fail "$file imports $function from $library, which Windows 7 SP1 does not have"
+        break
+      fi
+    done <<<"$newer"
+  done <<<"$functions"
+  version=$("$objdump" -p "$file" | awk '/^MajorSubsystemVersion/ { major = $2 } /^MinorSubsystemVersion/ { minor = $2 }
+    END { print major "." minor }')
+  [ "$version" = 6.1 ] || fail "$file has subsystem version $version, not 6.1 (Windows 7)"
 }
 
 check_image() {
@@ -57,7 +91,7 @@ check_image() {
     fail "$file is ${format:-not a file $objdump can read}, not $want"
     return
   fi
-  imports=$("$objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  imports=$("$objdump" -p "$file" | sed -n 's/^[ \t]*DLL Name: //p' | tr 'A-Z' 'a-z')
   # Every Windows image imports something (kernel32 at least): none means the listing was not
   # understood, and a check that found nothing to check must not pass.
   [ -n "$imports" ] || fail "$file: no imports found in $objdump's listing"
@@ -75,6 +109,7 @@ exports_of() {
 
 for file in "${programs[@]}" "${libraries[@]}"; do
   check_image "$file"
+  check_windows7 "$file"
 done
 
 for library in "${libraries[@]}"; do
@@ -101,4 +136,4 @@ if [ $failures -gt 0 ]; then
   echo "$failures check(s) failed"
   exit 1
 fi
-echo "OK: ${#programs[@]} program(s) and ${#libraries[@]} librar(y/ies), $bits-bit, system imports only; vendor's export names$([ "$bits" = 32 ] && echo ", stdcall with the vendor's argument sizes")"
+echo "OK: ${#programs[@]} program(s) and ${#libraries[@]} librar(y/ies), $bits-bit, system imports only, all on Windows 7 SP1; vendor's export names$([ "$bits" = 32 ] && echo ", stdcall with the vendor's argument sizes")"
