@@ -14,8 +14,8 @@
 #if BARE_WINDOW_CONTROLS
 #include <string>
 
+#include "system/text_conversions_win.hpp"
 #include "window/layout.hpp"
-#include "window/window_text.hpp"
 #endif
 #if BARE_WINDOW_DEVICE_NOTIFICATION
 #include "window/device_change.hpp"

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
+#include "cp210x/loaded_cp210x.hpp"
 #include "sim/library/bridge_model.hpp"
 #include "system/program_folder.hpp"
-#include "vendor/loaded_cp210x.hpp"
 
 namespace tornak::bench {
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 #include "window/testing/program_window.hpp"
 
 namespace tornak::bench {

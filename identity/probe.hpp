@@ -1,8 +1,8 @@
 #pragma once
 
+#include "cp210x/cp210x.hpp"
 #include "identity/bridge_state.hpp"
 #include "identity/identity_display.hpp"
-#include "vendor/cp210x.hpp"
 
 namespace tornak {
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "convert/text.hpp"
+#include "cp210x/cp210x.hpp"
 #include "identity/bridge_state.hpp"
 #include "identity/presets.hpp"
-#include "vendor/cp210x.hpp"
 
 namespace tornak {
 

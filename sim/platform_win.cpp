@@ -7,7 +7,7 @@
 
 #include "sim/platform.hpp"
 #include "system/handles_win.hpp"
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 
 namespace tornak::sim::platform {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vendor/cp210x_api.hpp"
+#include "cp210x/cp210x_api.hpp"
 
 namespace tornak::sim {
 

@@ -25,7 +25,7 @@
 
 #include "identity/presets.hpp"
 #include "system/handles_win.hpp"
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 #include "window/testing/program_window.hpp"
 
 namespace {

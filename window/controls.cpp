@@ -4,8 +4,8 @@
 
 #include <utility>
 
+#include "system/text_conversions_win.hpp"
 #include "window/carried_value.hpp"
-#include "window/window_text.hpp"
 
 namespace tornak {
 namespace {

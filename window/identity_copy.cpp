@@ -5,8 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "system/text_conversions_win.hpp"
 #include "window/layout.hpp"
-#include "window/window_text.hpp"
 
 namespace tornak {
 namespace {

@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "vendor/loaded_cp210x.hpp"
+#include "cp210x/loaded_cp210x.hpp"
 #include "window/identity_copy.hpp"
 #include "window/main_window.hpp"
 

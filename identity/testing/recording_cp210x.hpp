@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "convert/hex_digits.hpp"
+#include "cp210x/cp210x.hpp"
 #include "fault/fault.hpp"
 #include "sim/library/bridge_model.hpp"
-#include "vendor/cp210x.hpp"
 
 namespace tornak::testing {
 

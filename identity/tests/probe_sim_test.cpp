@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "convert/convert.hpp"
+#include "cp210x/loaded_cp210x.hpp"
 #include "fault/fault.hpp"
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
 #include "identity/testing/recording_display.hpp"
 #include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
-#include "vendor/loaded_cp210x.hpp"
 
 namespace tornak {
 namespace {

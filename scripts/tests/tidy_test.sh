@@ -14,7 +14,7 @@ cat >"$scratch/clang-tidy" <<'EOF'
 echo "$*" >>"$STUB_CALLS"
 for file; do :; done
 case " $STUB_FINDINGS_IN " in
-  *" $file "*) echo "/src/vendor/shared.hpp:3:1: warning: a finding [bugprone-x]"; exit 1 ;;
+  *" $file "*) echo "/src/cp210x/shared.hpp:3:1: warning: a finding [bugprone-x]"; exit 1 ;;
 esac
 EOF
 chmod +x "$scratch/clang-tidy"
@@ -31,7 +31,7 @@ run() {
 check "the Windows build reads window/ and the *_win.cpp halves, the native one the rest" \
   test -z "$(awk '($1 == "windows") != ($2 ~ /^window\// || $2 ~ /_win\.cpp$/)' "$scratch/list")"
 check "no test or test helper is read" test -z "$(grep -E '/(tests|testing)/' "$scratch/list")"
-for entry in "windows window/winmain.cpp" "windows vendor/library_win.cpp" "native vendor/library_posix.cpp" \
+for entry in "windows window/winmain.cpp" "windows cp210x/library_win.cpp" "native cp210x/library_posix.cpp" \
   "native sim/tool/main_posix.cpp" "native fault/fault.cpp"; do
   check "$entry is read" grep -qx "$entry" "$scratch/list"
 done

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "cp210x/cp210x.hpp"
 #include "sim/state/state.hpp"
-#include "vendor/cp210x.hpp"
 
 namespace tornak::sim {
 

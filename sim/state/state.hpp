@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "vendor/cp210x.hpp"
+#include "cp210x/cp210x.hpp"
 
 namespace tornak::sim {
 

@@ -6,7 +6,7 @@
 #include "sim/testing/test_support.hpp"
 #include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 
 namespace tornak::sim::test {
 namespace {

@@ -10,12 +10,12 @@
 #include <string>
 #include <thread>
 
+#include "cp210x/loaded_cp210x.hpp"
 #include "sim/platform.hpp"
 #include "sim/sim_status.hpp"
 #include "sim/state/path.hpp"
 #include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
-#include "vendor/loaded_cp210x.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "sim/tool/tool.hpp"
 #include "system/handles_win.hpp"
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 
 // main's argv is in the ANSI code page, which loses whatever it cannot show; the wide command
 // line has every character of a path or string argument.

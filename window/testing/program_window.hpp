@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "window/layout.hpp"
 #include "system/handles_win.hpp"
-#include "window/window_text.hpp"
+#include "system/text_conversions_win.hpp"
+#include "window/layout.hpp"
 
 // tornak's window as another process sees it: the soak probe and the window tests start the
 // real program with these and read its read-outs and press its buttons through its windows.

@@ -1,4 +1,4 @@
-#include "vendor/shared_library.hpp"
+#include "cp210x/shared_library.hpp"
 
 #include <utility>
 

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "cp210x/loaded_cp210x.hpp"
+#include "cp210x/tests/pe_image.hpp"
 #include "fault/fault.hpp"
-#include "vendor/loaded_cp210x.hpp"
-#include "vendor/tests/pe_image.hpp"
 
 namespace tornak {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "vendor/cp210x_api.hpp"
+#include "cp210x/cp210x_api.hpp"
 
 namespace tornak {
 

@@ -1,4 +1,4 @@
-#include "vendor/cp210x_api.hpp"
+#include "cp210x/cp210x_api.hpp"
 
 #ifdef _WIN32
 #define TEST_EXPORT extern "C" __declspec(dllexport)

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "cp210x/library_image.hpp"
+#include "cp210x/shared_library.hpp"
 #include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
 #include "system/system_folders_win.hpp"
-#include "system/windows_text.hpp"
-#include "vendor/library_image.hpp"
-#include "vendor/shared_library.hpp"
+#include "system/text_conversions_win.hpp"
 
 namespace tornak::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "vendor/loaded_cp210x.hpp"
+#include "cp210x/loaded_cp210x.hpp"
 
 #include <utility>
 

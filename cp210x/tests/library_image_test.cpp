@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "vendor/library_image.hpp"
-#include "vendor/tests/pe_image.hpp"
+#include "cp210x/library_image.hpp"
+#include "cp210x/tests/pe_image.hpp"
 
 namespace tornak {
 namespace {

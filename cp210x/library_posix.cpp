@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "cp210x/library_image.hpp"
+#include "cp210x/shared_library.hpp"
 #include "system/handles_posix.hpp"
 #include "system/program_folder.hpp"
-#include "vendor/library_image.hpp"
-#include "vendor/shared_library.hpp"
 
 namespace tornak::platform {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "vendor/cp210x.hpp"
-#include "vendor/shared_library.hpp"
+#include "cp210x/cp210x.hpp"
+#include "cp210x/shared_library.hpp"
 
 namespace tornak {
 

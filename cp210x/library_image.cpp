@@ -1,8 +1,8 @@
-#include "vendor/library_image.hpp"
+#include "cp210x/library_image.hpp"
 
 #include <algorithm>
 
-#include "vendor/shared_library.hpp"
+#include "cp210x/shared_library.hpp"
 
 namespace tornak {
 namespace {

@@ -1,4 +1,4 @@
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 
 #include <windows.h>
 
@@ -31,6 +31,12 @@ std::string WideToUtf8(std::wstring_view text) {
   std::string narrow(static_cast<std::size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), Length(text.size()), narrow.data(), size, nullptr, nullptr);
   return narrow;
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
 }
 
 std::string SystemErrorText(unsigned long error) {

@@ -1,4 +1,4 @@
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 namespace tornak {
 namespace {
 
-TEST(WindowsText, Utf8AndUtf16CarryEveryCharacterBothWays) {
+TEST(TextConversions, Utf8AndUtf16CarryEveryCharacterBothWays) {
   // Two bytes, three bytes, four bytes (a surrogate pair in UTF-16), and a zero inside.
   const std::string utf8 = "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC \xE6\x97\xA5 \xF0\x9F\x98\x80" + std::string(1, '\0') + "z";
   const std::wstring wide = Utf8ToWide(utf8);
@@ -19,12 +19,12 @@ TEST(WindowsText, Utf8AndUtf16CarryEveryCharacterBothWays) {
   EXPECT_EQ(WideToUtf8(L""), "");
 }
 
-TEST(WindowsText, TextThatDoesNotEncodeBecomesTheReplacementCharacter) {
+TEST(TextConversions, TextThatDoesNotEncodeBecomesTheReplacementCharacter) {
   EXPECT_EQ(Utf8ToWide("a\xFF" "b"), L"a\uFFFDb");
   EXPECT_EQ(WideToUtf8(std::wstring(L"a") + static_cast<wchar_t>(0xD800) + L"b"), "a\xEF\xBF\xBD" "b");
 }
 
-TEST(WindowsText, SystemErrorTextIsTheSystemsSentenceWithoutItsEnding) {
+TEST(TextConversions, SystemErrorTextIsTheSystemsSentenceWithoutItsEnding) {
   const std::string notFound = SystemErrorText(ERROR_FILE_NOT_FOUND);
   ASSERT_FALSE(notFound.empty());
   EXPECT_EQ(notFound.find("error "), std::string::npos) << notFound;
@@ -36,7 +36,7 @@ TEST(WindowsText, SystemErrorTextIsTheSystemsSentenceWithoutItsEnding) {
   EXPECT_NE(SystemErrorText(ERROR_BAD_EXE_FORMAT).find("%1"), std::string::npos) << SystemErrorText(ERROR_BAD_EXE_FORMAT);
 }
 
-TEST(WindowsText, CodesWithoutTextAreNamedByNumber) {
+TEST(TextConversions, CodesWithoutTextAreNamedByNumber) {
   EXPECT_EQ(SystemErrorText(0x2A5F1234), "error 710873652");
 }
 
