@@ -19,15 +19,16 @@
 #include "bench/library_pairs.hpp"
 #include "bench/measured_process.hpp"
 #include "bench/table.hpp"
-#include "sim/platform.hpp"
-#include "sim/state/path.hpp"
 #include "identity/presets.hpp"
 #include "identity/probe.hpp"
+#include "sim/platform.hpp"
+#include "sim/state/path.hpp"
 #include "sim/state/store.hpp"
 #include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 #include "window/testing/program_window.hpp"
+#include "window/timing.hpp"
 
 namespace tornak::bench {
 namespace {
@@ -376,9 +377,11 @@ void MeasureLatency(const Options& options, const std::string& statePath, const 
   const std::vector<double> timer = PlugLatencies(options, statePath, process.Window(), false);
   const std::vector<double> announced = PlugLatencies(options, statePath, process.Window(), true);
   const std::string trials = std::to_string(options.trials) + " trials: p50 / p95 / max";
+  // The timer alone shows a plug at its next tick: within a period, and a moment for the probe.
+  const double timerAlone = kTimerPeriodMs + 50;
   PrintRow(std::cout, {"Plug-to-display latency, timer alone (no announcement), " + trials, Spread(timer),
                        Milliseconds(kTimerPeriodMs) + ", the probe's timer period", "",
-                       Verdict("max under 650 ms", Max(timer) < 650)});
+                       Verdict("max under " + Milliseconds(timerAlone), Max(timer) < timerAlone)});
   const double p95 = Percentile(announced, 0.95);
   PrintRow(std::cout, {"Plug-to-display latency through the announcement, " + trials, Spread(announced),
                        Spread(timer) + ", the timer alone", Ratio(p95, Percentile(timer, 0.95)),

@@ -37,9 +37,6 @@ inline constexpr int kClientWidthTwips = 7710;
 inline constexpr int kClientHeightTwips = 1710;
 inline constexpr unsigned kDefaultDpi = 96;
 
-// Timer1's period: a probe every 600 ms while the window is open. (scripts/soak reads it here.)
-inline constexpr unsigned kTimer1PeriodMs = 600;
-
 // Every control of the window, in creation order, which is also the tab order. The buttons are
 // the presets', in the presets' order.
 inline constexpr std::array<ControlRow, 12> kControls{{
@@ -56,6 +53,21 @@ inline constexpr std::array<ControlRow, 12> kControls{{
     {kIdentityPresets[2].button, ControlKind::PushButton, kIdentityPresets[2].caption, {3840, 1260, 3795, 375}, false},
     {"DriverType", ControlKind::Label, u"Driver Type", {2580, 600, 1095, 195}, false},
 }};
+
+// The push buttons of kControls are the presets' buttons, one each, in the presets' order: a
+// preset added to its table needs a row here too.
+constexpr bool EveryPresetHasItsButtonRow() {
+  std::size_t preset = 0;
+  for (const ControlRow& row : kControls) {
+    if (row.kind != ControlKind::PushButton) continue;
+    if (preset == kIdentityPresets.size() || row.name != kIdentityPresets[preset].button ||
+        row.caption != kIdentityPresets[preset].caption)
+      return false;
+    ++preset;
+  }
+  return preset == kIdentityPresets.size();
+}
+static_assert(EveryPresetHasItsButtonRow(), "kControls' push buttons are not the presets', one each, in their order");
 
 // Position of a control in kControls; kControls.size() for an unknown name.
 constexpr std::size_t ControlIndex(std::string_view name) {

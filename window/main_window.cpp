@@ -4,12 +4,12 @@
 
 #include "identity/probe.hpp"
 #include "identity/rewrite.hpp"
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 #include "window/carried_value.hpp"
 #include "window/device_change.hpp"
 #include "window/identity_copy.hpp"
 #include "window/resource_ids.h"
-#include "window/window_text.hpp"
+#include "window/timing.hpp"
 
 namespace tornak {
 namespace {

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "cp210x/cp210x.hpp"
 #include "identity/bridge_state.hpp"
 #include "identity/identity_display.hpp"
 #include "identity/presets.hpp"
 #include "system/handles_win.hpp"
-#include "vendor/cp210x.hpp"
 #include "window/base_window.hpp"
 #include "window/controls.hpp"
 #include "window/dpi_compatibility.hpp"
@@ -24,8 +24,8 @@ inline constexpr wchar_t kWindowCaption[] = L"Kavren PID changer";
 // with the window as owner; returns when the box is closed.
 using MessageBoxFunction = std::function<int(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)>;
 
-// The one window of the program: the bridge's identity, refreshed every 600 ms, and the three
-// buttons that rewrite its product ID.
+// The one window of the program: the bridge's identity, refreshed at every tick of Timer1
+// (window/timing.hpp), and the three buttons that rewrite its product ID.
 class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
  public:
   // libraries and dpi must outlive the window.

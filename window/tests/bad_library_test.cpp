@@ -9,9 +9,9 @@
 
 #include <gmock/gmock.h>
 
+#include "cp210x/loaded_cp210x.hpp"
 #include "sim/state/store.hpp"
 #include "system/program_folder.hpp"
-#include "vendor/loaded_cp210x.hpp"
 #include "window/tests/window_harness.hpp"
 
 namespace tornak::testing {
@@ -92,7 +92,7 @@ class BadLibrary : public WindowTest {
   // Opens the window, lets a few ticks meet the same file again, and returns the one box.
   std::wstring OnlyBox() {
     Open();
-    Pump(2000);
+    Pump(3 * kTimer1PeriodMs + 200);
     EXPECT_EQ(boxes.size(), 1u) << "reported more than once, or not at all";
     ExpectNoDeviceShown();
     return boxes.empty() ? std::wstring{} : boxes[0].text;

@@ -1,4 +1,4 @@
-// The window probes at once when Windows announces a device change, outside the 600 ms rhythm:
+// The window probes at once when Windows announces a device change, outside Timer1's rhythm:
 // each case starts right after a tick, so that a change shown before the next one could only
 // have come through the announcement.
 #include <windows.h>
@@ -9,16 +9,18 @@
 namespace tornak::testing {
 namespace {
 
-// Short of the next tick, with room for a busy machine; the window waits 50 ms after the last
-// message.
-constexpr DWORD kBeforeTheNextTickMs = 450;
+// Started right after a tick, a change shown within this came through the announcement: short of
+// the next tick, with room for a busy machine beyond the wait after the last message.
+constexpr DWORD kBeforeTheNextTickMs = kTimer1PeriodMs * 3 / 4;
+// The probe an announcement brings, after the wait that lets a burst settle.
+constexpr DWORD kAnnouncedProbeWithinMs = kDeviceChangeSettleMs + 250;
 
 class DeviceChanges : public WindowTest {
  protected:
   // Returns when a tick has just probed; the time it did.
   DWORD AfterATick() {
     const std::size_t before = newLib.countTimes.size();
-    EXPECT_TRUE(Pump(2000, [&] { return newLib.countTimes.size() > before; })) << "no tick";
+    EXPECT_TRUE(Pump(kTwoTicksAndAMarginMs, [&] { return newLib.countTimes.size() > before; })) << "no tick";
     return GetTickCount();
   }
 
@@ -43,7 +45,7 @@ TEST_F(DeviceChanges, AnAnnouncementOrABurstOfThemBringsOneProbeThatShowsTheChan
     for (int i = 0; i < change.messages; ++i) Announce();
     const DWORD announced = GetTickCount();
     ASSERT_TRUE(PumpUntilField("Rpid", change.shown, kBeforeTheNextTickMs)) << "only a tick would show it";
-    EXPECT_LT(GetTickCount() - announced, 300u);
+    EXPECT_LT(GetTickCount() - announced, kAnnouncedProbeWithinMs);
     // Nothing more until the next tick is due.
     const DWORD untilTick = tick + kBeforeTheNextTickMs - GetTickCount();
     if (static_cast<LONG>(untilTick) > 0) Pump(untilTick);
@@ -59,7 +61,7 @@ TEST_F(DeviceChanges, AnAnnouncementUnderAnOpenBoxIsDroppedLikeATick) {
   Open([&](HWND, const wchar_t*, const wchar_t*, UINT) {
     const std::size_t before = newFake.Count("GetNumDevices") + oldFake.Count("GetNumDevices");
     Announce();
-    Pump(300);
+    Pump(kAnnouncedProbeWithinMs);
     probesUnderTheBox += newFake.Count("GetNumDevices") + oldFake.Count("GetNumDevices") - before;
     return IDOK;
   });

@@ -18,8 +18,9 @@
 #include "sim/state/store.hpp"
 #include "sim/tool/tool.hpp"
 #include "system/program_folder.hpp"
-#include "system/windows_text.hpp"
+#include "system/text_conversions_win.hpp"
 #include "window/testing/program_window.hpp"
+#include "window/timing.hpp"
 
 namespace tornak::testing {
 namespace {
@@ -27,10 +28,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // Two ticks, and room for Wine on a busy machine.
-constexpr DWORD kTwoTicksMs = 2 * kTimer1PeriodMs + 500;
+constexpr DWORD kTwoTicksAndAMarginMs = 2 * kTimer1PeriodMs + 500;
 // Started right after a tick, a change shown within this came through its announcement: the next
 // tick is a period away, less the moment it takes to notice a tick.
-constexpr DWORD kBeforeTheNextTickMs = 500;
+constexpr DWORD kBeforeTheNextTickMs = kTimer1PeriodMs - 100;
 constexpr DWORD kStartMs = 20000;
 constexpr DWORD kCloseMs = 10000;
 
@@ -80,7 +81,7 @@ class LiveProgram : public ::testing::Test {
   void AfterATick() const {
     auto opens = [&] { return State().opens[sim::Index(LibraryGeneration::New)]; };
     const std::uint64_t before = opens();
-    ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return opens() != before; })) << "no tick";
+    ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksAndAMarginMs, [&] { return opens() != before; })) << "no tick";
   }
 
   // Starts tornak.exe from this program's folder and waits until its window shows.
@@ -153,7 +154,7 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
       Sim({"set", "bridge1", "--vid", "1234"});
       auto moved = [&] { return Field("Rvid") == L"1234"; };
       const bool setInTime = PollUntil(tick + kBeforeTheNextTickMs, moved);
-      ASSERT_TRUE(setInTime || PollUntil(GetTickCount() + kTwoTicksMs, moved)) << "the tool's change never showed";
+      ASSERT_TRUE(setInTime || PollUntil(GetTickCount() + kTwoTicksAndAMarginMs, moved)) << "the tool's change never showed";
       const DWORD setShownAfter = GetTickCount() - tick;
 
       ASSERT_NO_FATAL_FAILURE(AfterATick());
@@ -161,7 +162,7 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
       ASSERT_TRUE(Press(window, preset.button));
       auto pressed = [&] { return Field("Rvid") == L"10C4" && Field("Rpid") == pidText; };
       const bool pressInTime = PollUntil(tick + kBeforeTheNextTickMs, pressed);
-      ASSERT_TRUE(pressInTime || PollUntil(GetTickCount() + kTwoTicksMs, pressed))
+      ASSERT_TRUE(pressInTime || PollUntil(GetTickCount() + kTwoTicksAndAMarginMs, pressed))
           << "the press never showed: the window shows " << ::testing::PrintToString(Field("Rvid")) << " / "
           << ::testing::PrintToString(Field("Rpid"));
       if (setInTime && pressInTime) {
@@ -183,11 +184,12 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
   // A bridge that takes its time to come back, as a real one does: gone from the window, then
   // back under the new identity, which its device path names too.
   const IdentityPreset& last = kIdentityPresets[0];
-  Sim({"set", "bridge1", "--reenumeration-ms", "1500"});
+  const DWORD awayMs = 1500;
+  Sim({"set", "bridge1", "--reenumeration-ms", std::to_string(awayMs)});
   ASSERT_TRUE(Press(window, last.button));
-  EXPECT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return Field("DriverType") == L"No device"; }))
+  EXPECT_TRUE(PollUntil(GetTickCount() + kTwoTicksAndAMarginMs, [&] { return Field("DriverType") == L"No device"; }))
       << "the bridge never went away; the window shows " << ::testing::PrintToString(Field("Rpid"));
-  EXPECT_TRUE(PollUntil(GetTickCount() + 1500 + kTwoTicksMs, [&] {
+  EXPECT_TRUE(PollUntil(GetTickCount() + awayMs + kTwoTicksAndAMarginMs, [&] {
     return Field("Rpid") == Wide(last.pidText) && Field("ProdString").find(L"pid_840e") != std::wstring::npos;
   })) << "the bridge never came back: " << ::testing::PrintToString(Field("ProdString"));
   ExpectNoBox();
@@ -202,7 +204,7 @@ TEST_F(LiveProgram, ToolChangesAndEachButtonShowBeforeTheNextTickAndARestartKeep
   // else, and the probe under the box goes no further: the old generation, which sees one of the
   // two bridges, would open it.
   Sim({"attach", "bridge2", "--seen", "both"});
-  ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksMs, [&] { return !Boxes().empty(); })) << "no warning about two bridges";
+  ASSERT_TRUE(PollUntil(GetTickCount() + kTwoTicksAndAMarginMs, [&] { return !Boxes().empty(); })) << "no warning about two bridges";
   CloseProgram();
   EXPECT_EQ(State().opens[sim::Index(LibraryGeneration::Old)], 0u) << "the old generation was probed after the close";
 }

@@ -78,7 +78,7 @@ TEST_F(Tooltips, OnlyAClippedReadoutHasOneItHoldsTheWholeTextAndStaysOverTicks) 
     }
     ASSERT_TRUE(Pump(3000, [&] { return IsWindowVisible(tips) != FALSE; })) << "no tooltip under the pointer";
     const std::size_t ticks = newLib.countTimes.size();
-    ASSERT_TRUE(Pump(1500, [&] { return newLib.countTimes.size() > ticks; }));
+    ASSERT_TRUE(Pump(kTwoTicksAndAMarginMs, [&] { return newLib.countTimes.size() > ticks; }));
     stayed = Pump(100) && IsWindowVisible(tips);
     SetCursorPos(4, 4);
     Pump(100, [&] { return !IsWindowVisible(tips); });

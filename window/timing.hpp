@@ -1,0 +1,15 @@
+#pragma once
+
+// When the window looks at the bridge. The tests, the benchmark and scripts/soak (which reads
+// this file) derive their time bounds from these, so that changing a period changes them all.
+namespace tornak {
+
+// Timer1's period: a probe at every tick while the window is open.
+inline constexpr unsigned kTimer1PeriodMs = 600;
+
+// How long the window waits after the last device-change message before it probes: Windows
+// announces one plug as a burst (the device node, then each of its interfaces), and one probe
+// after the burst sees it all.
+inline constexpr unsigned kDeviceChangeSettleMs = 50;
+
+}  // namespace tornak
