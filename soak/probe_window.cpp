@@ -8,11 +8,16 @@
 //   boxes             the message boxes the program has open         -> ["text", ...]
 //   dismiss           answers the first open box with OK              -> "text" | null
 //   click NAME        presses one of the three buttons                -> ok | error TEXT
+//   menu              opens the copy menu as Shift+F10 does and      -> ok | error TEXT
+//                     closes it again, choosing nothing
+//   tooltip NAME      rests the pointer on a read-out until its      -> ok | error TEXT
+//                     tooltip shows, then moves it away
 //   stats             handles, GUI objects and memory of the program -> {"alive": true, ...}
 //   quit              closes the program's window and ends           -> {"exitCode": N}
 //
 // Texts are JSON strings: a box or a read-out can hold any character.
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 #include <winternl.h>
 
@@ -35,6 +40,8 @@ using tornak::kWindowClassName;
 using tornak::Utf8ToWide;
 
 constexpr DWORD kBusyMs = 50;         // how long a look at a read-out waits for the program
+constexpr DWORD kShowMs = 3000;       // how long a menu or a tooltip may take to show or to go
+constexpr wchar_t kMenuClass[] = L"#32768";
 constexpr int kBoxTextId = 0xFFFF;  // the static control holding a message box's text
 constexpr const char* kReadouts[] = {"ProdString", "Rvid", "Rpid", "Rsernum", "Rprodstr", "DriverType"};
 
@@ -225,6 +232,52 @@ std::string Click(const std::string& name) {
   return "error no button " + name;
 }
 
+// True once shown(), asked every 20 ms, holds; false after waitMs.
+template <typename Condition>
+bool WaitFor(Condition shown, DWORD waitMs) {
+  for (DWORD waited = 0; waited < waitMs; waited += 20) {
+    if (shown()) return true;
+    Sleep(20);
+  }
+  return shown();
+}
+
+// Wine makes some of the GDI objects of a menu and of a tooltip the first time one shows, and
+// keeps them: the soak shows each once before it takes its baseline.
+std::string Menu() {
+  HWND window = MainWindow();
+  if (window == nullptr) return "error no window";
+  // Posted: the menu runs its own loop inside the program until it is closed.
+  PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), -1);
+  if (!WaitFor([] { return !TopLevelWindows(kMenuClass).empty(); }, kShowMs)) return "error no menu";
+  // The menu's loop reads the keys of the program's thread, whichever of its windows they are for.
+  PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  if (!WaitFor([] { return TopLevelWindows(kMenuClass).empty(); }, kShowMs)) return "error the menu stayed open";
+  return "ok";
+}
+
+std::string Tooltip(const std::string& name) {
+  HWND window = MainWindow();
+  HWND control = window != nullptr ? GetDlgItem(window, tornak::ControlId(name)) : nullptr;
+  if (control == nullptr) return "error no read-out " + name;
+  RECT field{};
+  GetWindowRect(control, &field);
+  // The pointer arrives and then rests: each move over a tool that is not showing yet starts its
+  // wait again. A second arrival in case the first move went unseen.
+  bool shown = false;
+  for (int rest = 0; rest < 2 && !shown; ++rest) {
+    for (int nudge : {0, 1}) {
+      SetCursorPos((field.left + field.right) / 2 + nudge, (field.top + field.bottom) / 2);
+      Sleep(50);
+    }
+    shown = WaitFor([] { return !TopLevelWindows(TOOLTIPS_CLASSW).empty(); }, kShowMs);
+  }
+  // Away from the window, so that no tooltip shows again while the run goes on.
+  SetCursorPos(0, 0);
+  WaitFor([] { return TopLevelWindows(TOOLTIPS_CLASSW).empty(); }, kShowMs);
+  return shown ? "ok" : "error no tooltip over " + name;
+}
+
 std::string Stats() {
   const bool alive = program.Alive();
   auto number = [](bool known, long long value) { return known ? std::to_string(value) : std::string("null"); };
@@ -260,6 +313,8 @@ int main() {
     else if (command == "boxes") answer = Boxes();
     else if (command == "dismiss") answer = Dismiss();
     else if (command == "click") answer = Click(argument);
+    else if (command == "menu") answer = Menu();
+    else if (command == "tooltip") answer = Tooltip(argument);
     else if (command == "stats") answer = Stats();
     else if (command == "quit") answer = Quit();
     else answer = "error unknown command " + command;
