@@ -232,14 +232,10 @@ std::string Click(const std::string& name) {
   return "error no button " + name;
 }
 
-// True once shown(), asked every 20 ms, holds; false after waitMs.
+// Whether condition() holds within kShowMs.
 template <typename Condition>
-bool WaitFor(Condition shown, DWORD waitMs) {
-  for (DWORD waited = 0; waited < waitMs; waited += 20) {
-    if (shown()) return true;
-    Sleep(20);
-  }
-  return shown();
+bool InTime(Condition condition) {
+  return tornak::testing::PollUntil(GetTickCount() + kShowMs, condition);
 }
 
 // Wine makes some of the GDI objects of a menu and of a tooltip the first time one shows, and
@@ -249,10 +245,10 @@ std::string Menu() {
   if (window == nullptr) return "error no window";
   // Posted: the menu runs its own loop inside the program until it is closed.
   PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), -1);
-  if (!WaitFor([] { return !TopLevelWindows(kMenuClass).empty(); }, kShowMs)) return "error no menu";
+  if (!InTime([] { return !TopLevelWindows(kMenuClass).empty(); })) return "error no menu";
   // The menu's loop reads the keys of the program's thread, whichever of its windows they are for.
   PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
-  if (!WaitFor([] { return TopLevelWindows(kMenuClass).empty(); }, kShowMs)) return "error the menu stayed open";
+  if (!InTime([] { return TopLevelWindows(kMenuClass).empty(); })) return "error the menu stayed open";
   return "ok";
 }
 
@@ -270,11 +266,11 @@ std::string Tooltip(const std::string& name) {
       SetCursorPos((field.left + field.right) / 2 + nudge, (field.top + field.bottom) / 2);
       Sleep(50);
     }
-    shown = WaitFor([] { return !TopLevelWindows(TOOLTIPS_CLASSW).empty(); }, kShowMs);
+    shown = InTime([] { return !TopLevelWindows(TOOLTIPS_CLASSW).empty(); });
   }
   // Away from the window, so that no tooltip shows again while the run goes on.
   SetCursorPos(0, 0);
-  WaitFor([] { return TopLevelWindows(TOOLTIPS_CLASSW).empty(); }, kShowMs);
+  InTime([] { return TopLevelWindows(TOOLTIPS_CLASSW).empty(); });
   return shown ? "ok" : "error no tooltip over " + name;
 }
 

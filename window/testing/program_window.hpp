@@ -19,6 +19,17 @@ inline constexpr wchar_t kMessageBoxClass[] = L"#32770";
 
 std::wstring ClassOf(HWND window);
 
+// Asks done() every 20 ms until it holds or the deadline (a GetTickCount value) has passed;
+// returns done(). For what another process does in its own time.
+template <typename Done>
+bool PollUntil(DWORD deadline, Done done) {
+  for (;;) {
+    if (done()) return true;
+    if (static_cast<LONG>(GetTickCount() - deadline) >= 0) return done();
+    Sleep(20);
+  }
+}
+
 // The top-level windows of one process that have the given class; with visibleOnly, only the
 // shown ones.
 std::vector<HWND> WindowsOfProcess(DWORD processId, const wchar_t* className, bool visibleOnly);

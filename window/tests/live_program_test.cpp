@@ -37,16 +37,6 @@ constexpr DWORD kCloseMs = 10000;
 
 fs::path ProgramFolder() { return fs::path(tornak::ProgramFolder()).parent_path(); }
 
-// Polls until done() holds or the deadline (a GetTickCount value) has passed; returns done().
-template <typename Done>
-bool PollUntil(DWORD deadline, Done done) {
-  for (;;) {
-    if (done()) return true;
-    if (static_cast<LONG>(GetTickCount() - deadline) >= 0) return done();
-    Sleep(20);
-  }
-}
-
 class LiveProgram : public ::testing::Test {
  protected:
   LiveProgram() {
