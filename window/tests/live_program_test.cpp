@@ -20,15 +20,12 @@
 #include "system/program_folder.hpp"
 #include "system/text_conversions_win.hpp"
 #include "window/testing/program_window.hpp"
-#include "window/timing.hpp"
 
 namespace tornak::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Two ticks, and room for Wine on a busy machine.
-constexpr DWORD kTwoTicksAndAMarginMs = 2 * kTimer1PeriodMs + 500;
 // Started right after a tick, a change shown within this came through its announcement: the next
 // tick is a period away, less the moment it takes to notice a tick.
 constexpr DWORD kBeforeTheNextTickMs = kTimer1PeriodMs - 100;

@@ -12,14 +12,10 @@
 #include "identity/testing/recording_cp210x.hpp"
 #include "window/main_window.hpp"
 #include "window/testing/program_window.hpp"
-#include "window/timing.hpp"
 
 namespace tornak::testing {
 
-// Waits on the window's timer, in its ticks (window/timing.hpp), so that they follow its period.
-// Two ticks and a margin: a tick comes within it, also on a busy machine under Wine.
-inline constexpr DWORD kTwoTicksAndAMarginMs = 2 * kTimer1PeriodMs + 800;
-// A few ticks, each of which may probe and show a box.
+// A few ticks of the window's timer, each of which may probe and show a box.
 inline constexpr DWORD kAFewTicksMs = 5 * kTimer1PeriodMs;
 
 // Dispatches the thread's messages, as the program's loop would, for about ms milliseconds or
