@@ -4,10 +4,6 @@ if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-  # Built as the tests are, to build fast (tornak_add_test).
-  foreach(library IN ITEMS gtest gtest_main gmock)
-    target_compile_options(${library} PRIVATE -O0)
-  endforeach()
   # googletest's own build already names its targets GTest::gtest, GTest::gmock and so on.
 else()
   find_package(GTest REQUIRED)
