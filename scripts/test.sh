@@ -33,7 +33,7 @@ trap 'touch "$stages/.ended"; wait; suites_sessions tornak_stop_wine; soak32_ses
 # Ctrl-C or a stop ends the Wine lane too: a job started in the background ignores Ctrl-C.
 end_tree() {
   local child
-  for child in $(pgrep -P "$1"); do end_tree "$child"; done
+  for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do end_tree "$child"; done
   kill "$1" 2>/dev/null || true
 }
 trap '[ -z "${wine_lane:-}" ] || end_tree "$wine_lane"; exit 130' INT TERM
