@@ -226,13 +226,13 @@ void MainWindow::LayOut(unsigned dpi, std::optional<POINT> topLeft) {
 // The sizes the caption and the taskbar ask for at the window's DPI, drawn for that size
 // (window/res/tornak.ico holds one image per common scale) rather than stretched.
 void MainWindow::LoadIcons() {
-  UniqueIcon small(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXSMICON, Dpi()), 0));
-  UniqueIcon big(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXICON, Dpi()), 0));
-  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.Get()));
-  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.Get()));
+  UniqueIcon forCaption(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXSMICON, Dpi()), 0));
+  UniqueIcon forTaskbar(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXICON, Dpi()), 0));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(forCaption.Get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(forTaskbar.Get()));
   // The window let go of the old ones above, so they can go now.
-  smallIcon_ = std::move(small);
-  bigIcon_ = std::move(big);
+  smallIcon_ = std::move(forCaption);
+  bigIcon_ = std::move(forTaskbar);
 }
 
 SIZE MainWindow::FrameSize(unsigned dpi) const {

@@ -88,10 +88,13 @@ void ExpectLaidOutFor(const MainWindow& window, unsigned dpi, DpiTier tier) {
   system.cbSize = sizeof system;
   ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof system, &system, 0));
   GetObjectW(CarriedIn<HFONT>(SendMessageW(window.Tooltips(), WM_GETFONT, 0, 0)), sizeof font, &font);
-  EXPECT_NEAR(font.lfHeight, MulDiv(system.lfStatusFont.lfHeight, static_cast<int>(dpi), static_cast<int>(DisplayDpi())), 1);
+  const int scaled = static_cast<int>(dpi);
+  EXPECT_NEAR(font.lfHeight, MulDiv(system.lfStatusFont.lfHeight, scaled, static_cast<int>(DisplayDpi())), 1);
   const bool framePerMonitor = tier == DpiTier::PerMonitorV2;
-  EXPECT_EQ(IconWidth(window.Handle(), ICON_SMALL), framePerMonitor ? MulDiv(16, static_cast<int>(dpi), 96) : GetSystemMetrics(SM_CXSMICON));
-  EXPECT_EQ(IconWidth(window.Handle(), ICON_BIG), framePerMonitor ? MulDiv(32, static_cast<int>(dpi), 96) : GetSystemMetrics(SM_CXICON));
+  EXPECT_EQ(IconWidth(window.Handle(), ICON_SMALL),
+            framePerMonitor ? MulDiv(16, scaled, 96) : GetSystemMetrics(SM_CXSMICON));
+  EXPECT_EQ(IconWidth(window.Handle(), ICON_BIG),
+            framePerMonitor ? MulDiv(32, scaled, 96) : GetSystemMetrics(SM_CXICON));
   ExpectAllTextFits(window);
 }
 
@@ -124,7 +127,8 @@ BOOL WINAPI NoteFrameScaling(HWND window) {
 }
 
 TEST_F(RealWindow, CreatedOnAMonitorOfAnotherDpiEndsCentredAndLaidOutForThePrimaryMonitors) {
-  dpiFakes = {{"GetDpiForWindow", Fake(&DpiOfTheMonitorCreatedOn)}, {"EnableNonClientDpiScaling", Fake(&NoteFrameScaling)}};
+  dpiFakes = {{"GetDpiForWindow", Fake(&DpiOfTheMonitorCreatedOn)},
+              {"EnableNonClientDpiScaling", Fake(&NoteFrameScaling)}};
   Open();
   EXPECT_EQ(frameScaledAtCreation, Hwnd());
   EXPECT_EQ(ClassOf(Hwnd()), kWindowClassName);
@@ -193,17 +197,6 @@ TEST_F(RealWindow, FocusStartsOnTheFirstButtonAndTabCyclesTheThree) {
   EXPECT_EQ(GetNextDlgTabItem(Hwnd(), next, FALSE), kavren);
 }
 
-// The frame Windows draws at `dpi` around a client area of `client` pixels, for the window's style.
-SIZE WindowsFrameAt(HWND window, SIZE client, unsigned dpi) {
-  using Adjust = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-  const auto adjust = reinterpret_cast<Adjust>(
-      reinterpret_cast<DpiFunctionSource::AnyFunction>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-  RECT frame{0, 0, client.cx, client.cy};
-  adjust(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
-         static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)), dpi);
-  return {frame.right - frame.left, frame.bottom - frame.top};
-}
-
 // The window on each tier of DPI support it meets, from Windows 10's per-monitor v2 down to the
 // one DPI of Windows 7 and 8; ctest runs these at 96, 120 and 144 DPI. The other tests run on the
 // newest tier.
@@ -230,35 +223,26 @@ TEST_P(DpiTiers, ClientAreaControlsFontsAndIconsFollowTheDpiInForce) {
                      std::to_string(IconWidth(Hwnd(), ICON_BIG)));
   if (GetParam() == DpiTier::System) return;  // Windows 7 and 8 send no WM_DPICHANGED
 
-  // Dragged onto a monitor of another DPI. A message sent here moves the window to no other
-  // monitor, so its frame stays drawn for the old DPI where Windows would redraw it for the new
-  // one: on the newest tier the window's size is that of Windows' frame at the new DPI around the
-  // client area, which it tells Windows first (1703 on), and takes the suggestion of that size
-  // as it stands.
+  // Dragged onto a monitor of another DPI. From 1703 on Windows first asks the window its size
+  // there, and suggests a rectangle of that size, which the window takes as it stands; a
+  // suggestion of another size (8.1 and 10 before 1703 scale the frame with the client area) gives
+  // only the top-left. A message sent here moves the window to no other monitor, so on the newest
+  // tier its frame stays drawn for the old DPI where Windows would redraw it for the new one.
   const unsigned moved = display == 144 ? 96 : 144;
-  const SIZE wanted{TwipsToPixels(kClientWidthTwips, moved), TwipsToPixels(kClientHeightTwips, moved)};
-  const SIZE outer = WindowsFrameAt(Hwnd(), wanted, moved);
-  if (GetParam() == DpiTier::PerMonitorV2) {
-    SIZE answered{};
-    EXPECT_TRUE(SendMessageW(Hwnd(), kGetDpiScaledSizeMessage, moved, reinterpret_cast<LPARAM>(&answered)));
-    EXPECT_EQ(std::pair(answered.cx, answered.cy), std::pair(outer.cx, outer.cy));
-    RECT suggested{90, 80, 90 + outer.cx, 80 + outer.cy};
+  SIZE answered{};
+  EXPECT_TRUE(SendMessageW(Hwnd(), kGetDpiScaledSizeMessage, moved, reinterpret_cast<LPARAM>(&answered)));
+  for (RECT suggested : {RECT{90, 80, 90 + answered.cx, 80 + answered.cy}, RECT{100, 100, 900, 400}}) {
     SendMessageW(Hwnd(), WM_DPICHANGED, MAKEWPARAM(moved, moved), reinterpret_cast<LPARAM>(&suggested));
+    ExpectLaidOutFor(*window, moved, GetParam());
     GetWindowRect(Hwnd(), &frame);
-    EXPECT_TRUE(EqualRect(&frame, &suggested));
+    EXPECT_EQ(std::pair(frame.left, frame.top), std::pair(suggested.left, suggested.top));
+    EXPECT_EQ(std::pair(frame.right - frame.left, frame.bottom - frame.top), std::pair(answered.cx, answered.cy));
   }
-  // A suggestion of another size (Windows 8.1 and 10 before 1703 scale the frame with the client
-  // area): the window goes to its top-left, at the layout's size.
-  RECT suggested{100, 100, 900, 400};
-  SendMessageW(Hwnd(), WM_DPICHANGED, MAKEWPARAM(moved, moved), reinterpret_cast<LPARAM>(&suggested));
-  ExpectLaidOutFor(*window, moved, GetParam());
-  GetWindowRect(Hwnd(), &frame);
-  EXPECT_EQ(std::pair(frame.left, frame.top), std::pair(100L, 100L));
   GetClientRect(Hwnd(), &client);
-  if (GetParam() == DpiTier::PerMonitorV2)
-    EXPECT_EQ(std::pair(frame.right - frame.left, frame.bottom - frame.top), std::pair(outer.cx, outer.cy));
-  else
-    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair(wanted.cx, wanted.cy));
+  if (GetParam() == DpiTier::PerMonitor) {
+    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, moved));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, moved));
+  }
 }
 
 // With fakes that answer for a monitor of another DPI than the screen's, or fail.
@@ -303,11 +287,10 @@ TEST(DpiFunctions, EachSetOfMissingFunctionsGivesItsTierAndLibrariesComeFromTheS
       {{"GetDpiForWindow"}, DpiTier::PerMonitor},
       {{"AdjustWindowRectExForDpi"}, DpiTier::PerMonitor},
       {{"EnableNonClientDpiScaling"}, DpiTier::PerMonitor},
-      {{"GetDpiForWindow", "GetDpiForMonitor"}, DpiTier::System},
       {{"EnableNonClientDpiScaling", "GetDpiForMonitor"}, DpiTier::System},
   };
   for (const auto& [missing, tier] : cases) {
-    auto functions = std::make_unique<FakeDpiFunctions>(DpiTier::PerMonitorV2, std::map<std::string, DpiFunctionSource::AnyFunction>{});
+    auto functions = std::make_unique<FakeDpiFunctions>(DpiTier::PerMonitorV2);
     functions->missing = missing;
     const FakeDpiFunctions& asked = *functions;
     const DpiCompatibility dpi(std::move(functions));

@@ -66,7 +66,7 @@ class SwitchableCp210x final : public Cp210x {
 // tests open the window as Windows 8.1 or 7 would, or on a monitor of another DPI.
 class FakeDpiFunctions final : public DpiFunctionSource {
  public:
-  FakeDpiFunctions(DpiTier newest, std::map<std::string, AnyFunction> fakes);
+  explicit FakeDpiFunctions(DpiTier newest, std::map<std::string, AnyFunction> fakes = {});
   AnyFunction Find(const std::wstring& library, const char* name) override;
 
   std::set<std::string> missing;
