@@ -303,7 +303,8 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
     EXPECT_EQ(help.code, kExitOk);
     for (const char* part : {"Usage: tornak-sim", "attach", "set", "detach", "fail", "show", "reset", "path",
                              "--state", "--pending-pid", "--list-path-hex", "--unterminated", "--clear",
-                             "--generation", "--reenumeration-ms", "packages", "package", "remove", "10C4:EA61", "Exit codes"})
+                             "--generation", "--reenumeration-ms", "packages", "package", "remove", "10C4:EA61",
+                             "Exit codes"})
       EXPECT_TRUE(Contains(help.out, part)) << part << " missing from:\n" << help.out;
   }
   const Outcome attachHelp = Run({"attach", "--help"});

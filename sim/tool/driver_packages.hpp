@@ -10,8 +10,9 @@ namespace tornak::sim {
 
 // The simulated PC's driver packages as Windows keeps installed ones: one WIN4 INF per identity
 // in the Windows folder's INF folder, named as installed packages are (oem*.inf), with models for
-// 32-bit and 64-bit Windows. The text comes from driver_package.inf.in, which scripts/wine-env
-// also writes into a new Wine prefix for each button's identity.
+// 32-bit and 64-bit Windows. The text comes from driver_package.inf.in, with the identity's VID
+// and PID (four hex digits) in place of @VID@ and @PID@; scripts/wine-env makes it so too, for
+// each button's identity in a new Wine prefix.
 
 // "oem-tornak-10c4-ea61.inf"
 std::string DriverPackageFileName(UsbId id);

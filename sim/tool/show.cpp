@@ -89,7 +89,7 @@ void ShowDriverPackages(std::ostream& out, const State& state) {
     for (const Bridge& bridge : state.bridges)
       if (bridge.Id() == id) bridges += (count++ == 0 ? "" : ", ") + bridge.name;
     if (count > 0) out << (installed ? ", for " : ": no driver for ") << bridges;
-    if (count > 0 && !installed) out << (count == 1 ? "; neither generation sees it" : "; neither generation sees them");
+    if (count > 0 && !installed) out << "; neither generation sees " << (count == 1 ? "it" : "them");
     out << "\n";
   }
 }

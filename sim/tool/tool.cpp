@@ -306,14 +306,13 @@ class Tool {
   }
 
   static std::string InfFolderNote(const std::optional<std::string>& folder) {
-    if (!folder) return platform::kWindows ? "none: driver packages are simulated only under Wine" : "none: no Wine prefix";
+    if (!folder)
+      return platform::kWindows ? "none: driver packages are simulated only under Wine" : "none: no Wine prefix";
     return InfFolder(folder) ? *folder : "none: no Wine prefix has " + *folder;
   }
 
   void Packages(std::ostream& out) {
-    const std::string path = Path();
-    const auto bytes = platform::ReadFileBytes(path);
-    ShowDriverPackages(out, bytes ? ParseState(*bytes, path) : State{});
+    ShowDriverPackages(out, ReadState(Path()));
     out << "INF files: " << InfFolderNote(DriverPackageFolder()) << "\n";
   }
 
