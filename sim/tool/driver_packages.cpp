@@ -26,9 +26,9 @@ std::string Replaced(std::string text, std::string_view from, const std::string&
   return text;
 }
 
-// A UTF-8 path, as the tool prints it.
+// A UTF-8 path, as the tool prints it: with the folder's own separator.
 std::string PackagePath(const std::string& folder, UsbId id) {
-  return folder + (platform::kWindows ? "\\" : "/") + DriverPackageFileName(id);
+  return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + DriverPackageFileName(id);
 }
 
 }  // namespace
@@ -43,19 +43,20 @@ std::string DriverPackageInf(UsbId id) {
 
 std::vector<UsbId> PresetIds() {
   std::vector<UsbId> ids;
+  ids.reserve(kIdentityPresets.size());
   for (const IdentityPreset& preset : kIdentityPresets)
     ids.push_back({PresetId(kVendorIdText), PresetId(preset.pidText)});
   return ids;
 }
 
 std::string WriteDriverPackage(const std::string& folder, UsbId id) {
-  const std::string path = PackagePath(folder, id);
+  std::string path = PackagePath(folder, id);
   ReplaceFile(path, DriverPackageInf(id));
   return path;
 }
 
 std::string RemoveDriverPackage(const std::string& folder, UsbId id) {
-  const std::string path = PackagePath(folder, id);
+  std::string path = PackagePath(folder, id);
   std::filesystem::remove(platform::FilePath(path));
   return path;
 }
