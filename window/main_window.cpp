@@ -26,11 +26,13 @@ HICON LoadProgramIcon(int widthMetric, int heightMetric) {
 
 }  // namespace
 
-MainWindow::MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox)
+MainWindow::MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox,
+                       std::wstring packagesFolder)
     : libraries_(libraries),
       dpiCompatibility_(dpi),
       messageBox_(std::move(messageBox)),
-      events_([this](const std::string& message, bool news) { ReportFault(message, news); }) {}
+      events_([this](const std::string& message, bool news) { ReportFault(message, news); }),
+      packagesFolder_(std::move(packagesFolder)) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -79,10 +81,12 @@ void MainWindow::Form_Load() {
     state_.DeviceHandle = -1;
     RefreshDeviceInfo(state_, libraries_, *this);
   });
+  UpdatePresetTooltips();
 }
 
 void MainWindow::Timer1_Timer() {
   events_.Run(EventKind::Probe, [this] { RefreshDeviceInfo(state_, libraries_, *this); });
+  UpdatePresetTooltips();
 }
 
 // Windows announced a device change a moment ago: probe now rather than at the next tick.
@@ -90,12 +94,18 @@ void MainWindow::DeviceChange_Timer() { Timer1_Timer(); }
 
 void MainWindow::Preset_Click(const IdentityPreset& preset) {
   events_.Run(EventKind::Press, [&] { ApplyIdentityPreset(Text(preset.pidText), state_, libraries_); });
+  UpdatePresetTooltips();
 }
 
 // The read-outs no longer describe any bridge once a probe broke off.
 void MainWindow::ReportFault(const std::string& message, bool news) {
   ShowNoDevice(*this);
   if (news) ShowBox(Utf8ToWide(message), kWindowCaption);
+}
+
+// A press writes into the bridge only when its count finds exactly one.
+void MainWindow::UpdatePresetTooltips() {
+  if (hwnd_ != nullptr) presetTooltips_.Update(state_.NumDevices == 1);
 }
 
 // Messages ----------------------------------------------------------------------------------
@@ -128,6 +138,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       OnDestroy();
       return 0;
+    case PresetTooltips::kPackagesReadMessage:
+      UpdatePresetTooltips();
+      return 0;
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);
   }
@@ -138,6 +151,8 @@ LRESULT MainWindow::OnCreate() {
   deviceNotification_ = RegisterForUsbDeviceInterfaces(hwnd_);
   lastFocus_ = Control(kIdentityPresets[0].button);
   controls_.ApplyDpi(dpiCompatibility_.WindowDpi(hwnd_));
+  presetTooltips_.Create(hwnd_, packagesFolder_);
+  presetTooltips_.ApplyDpi(Dpi(), controls_.Font());
   const SIZE frame = FrameSize(Dpi());
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetTimer(hwnd_, kTimer1Id, kTimer1PeriodMs, nullptr);
@@ -174,6 +189,7 @@ void MainWindow::OnDeviceChange(WPARAM event, LPARAM data) {
 
 void MainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
   controls_.ApplyDpi(dpi);
+  presetTooltips_.ApplyDpi(Dpi(), controls_.Font());
   // The suggested rectangle keeps the window where the user dragged it; the size is the
   // layout's own, so the client area stays exactly 7710 x 1710 twips.
   const SIZE frame = FrameSize(dpi);
@@ -197,6 +213,7 @@ void MainWindow::OnDestroy() {
   KillTimer(hwnd_, kTimer1Id);
   KillTimer(hwnd_, kDeviceChangeTimerId);
   deviceNotification_.Reset();
+  presetTooltips_.Stop();
   PostQuitMessage(0);
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ LayoutRect RectInParent(HWND child);
 // The size of one line of text in a control's DC, in the given font or, for nullptr, the
 // control's own.
 SIZE TextExtent(HWND control, const std::wstring& text, HGDIOBJ font);
+
+// The tooltip's text for a control; nullopt when the control has none.
+std::optional<std::wstring> TipOf(HWND tooltips, HWND control);
 
 // One generation as the window sees it: passes every call on to target, which a test may switch
 // (a missing library, then a fake bridge), and notes what the probe hands over.
@@ -100,6 +104,7 @@ class WindowTest : public ::testing::Test {
   bool boxOpen = false;
   DpiTier dpiTier = DpiTier::PerMonitorV2;  // the newest the window may use
   std::unique_ptr<DpiOfTier> dpi;
+  std::wstring packagesFolder = InstalledPackagesFolder();  // where the window reads the driver packages
   std::unique_ptr<MainWindow> window;
 };
 
