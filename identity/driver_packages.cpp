@@ -23,11 +23,6 @@ constexpr std::u16string_view kWritesAgain = u"A press writes the same IDs again
 // Hardware IDs are ASCII; Windows compares them without regard to case.
 constexpr char16_t UpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
-bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char16_t x, char16_t y) { return UpperAscii(x) == UpperAscii(y); });
-}
-
 bool IsHexDigit(char16_t c) {
   const char16_t upper = UpperAscii(c);
   return (upper >= u'0' && upper <= u'9') || (upper >= u'A' && upper <= u'F');
@@ -78,6 +73,11 @@ Text SameIdentityTip(const PresetTipFacts& facts) {
 }
 
 }  // namespace
+
+bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char16_t x, char16_t y) { return UpperAscii(x) == UpperAscii(y); });
+}
 
 Text HardwareIdOf(const IdentityPreset& preset) {
   return Text(u"USB\\VID_") + kVendorIdText + u"&PID_" + Text(preset.pidText);

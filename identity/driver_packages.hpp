@@ -35,6 +35,10 @@ struct IdentityPackages {
 // One entry per preset of kIdentityPresets, in its order.
 using PackageSurvey = std::array<IdentityPackages, kIdentityPresets.size()>;
 
+// Whether two texts are the same but for the case of ASCII letters, as Windows compares hardware
+// IDs, file names and INF decorations.
+bool SameIgnoringCase(std::u16string_view a, std::u16string_view b);
+
 // The hardware ID the bridge has under a preset's identity: USB\VID_10C4&PID_EA61.
 Text HardwareIdOf(const IdentityPreset& preset);
 

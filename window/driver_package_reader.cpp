@@ -25,7 +25,7 @@ using UniqueInf = UniqueHandle<HINF, SetupCloseInfFile, -1>;
 // (graphics drivers) a few megabytes. Beyond these a package, or the rest of the folder, counts as
 // unread rather than holding the reading up.
 constexpr std::size_t kMaxPackages = 4096;
-constexpr ULONGLONG kMaxPackageBytes = 32ULL * 1024 * 1024;
+constexpr ULONGLONG kMaxPackageBytes = 16ULL * 1024 * 1024;
 // A hardware ID is at most MAX_DEVICE_ID_LEN (200) characters; a longer field names no preset.
 constexpr DWORD kHardwareIdBuffer = 256;
 
@@ -112,8 +112,7 @@ std::optional<Decoration> ParseDecoration(const std::wstring& text) {
 }
 
 bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](wchar_t x, wchar_t y) { return std::towupper(x) == std::towupper(y); });
+  return tornak::SameIgnoringCase(CoreText(a), CoreText(b));
 }
 
 // Whether a decoration's target takes in this Windows: its architecture, if named, is the native
