@@ -185,6 +185,8 @@ std::wstring ModelsSection(INFCONTEXT& line, const Platform& platform) {
 }
 
 // The name the package had before Windows installed it as oemN.inf; empty when Windows kept none.
+// Wine 8 keeps none (it writes no precompiled .pnf with the original name) and answers with the
+// installed name itself; the tooltip then says that the original name is not known.
 std::wstring OriginalName(HINF inf) {
   DWORD size = 0;
   if (!SetupGetInfInformationW(inf, INFINFO_INF_SPEC_IS_HINF, nullptr, 0, &size) || size == 0) return {};
