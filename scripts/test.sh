@@ -33,10 +33,10 @@ stage() {  # stage [NAME]: ends the stage before, if any, and starts the one nam
   [ -z "$stage_name" ] || echo "=== $stage_name"
 }
 
-# Both Wine prefixes (the second is the window tests' 144-DPI one) made and their sessions
-# started once, before any test needs them: no test then waits for a prefix being made, nor holds
-# its slot until the session ends (scripts/wine-env). Making a prefix mostly waits, so it runs
-# beside the native builds.
+# The Wine prefixes (the project's, and the window tests' 144- and 120-DPI ones) made and their
+# sessions started once, before any test needs them: no test then waits for a prefix being made,
+# nor holds its slot until the session ends (scripts/wine-env). Making a prefix mostly waits, so
+# it runs beside the native builds.
 (. scripts/wine-env && tornak_each_prefix tornak_keep_session) >build/wine-sessions.log 2>&1 &
 wine_sessions=$!
 

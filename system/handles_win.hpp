@@ -13,6 +13,7 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, CloseHandle>;
 using UniqueFind = UniqueHandle<HANDLE, FindClose, -1>;
 using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
 using UniqueFont = UniqueHandle<HFONT, DeleteObject>;
+using UniqueIcon = UniqueHandle<HICON, DestroyIcon>;
 using UniqueBrush = UniqueHandle<HBRUSH, DeleteObject>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;
 using UniqueGlobalMemory = UniqueHandle<HGLOBAL, GlobalFree>;

@@ -1,5 +1,6 @@
 #include "window/main_window.hpp"
 
+#include <optional>
 #include <utility>
 
 #include "identity/probe.hpp"
@@ -19,9 +20,10 @@ constexpr UINT_PTR kDeviceChangeTimerId = 2;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
 
-HICON LoadProgramIcon(int widthMetric, int heightMetric) {
-  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TORNAK), IMAGE_ICON,
-                                       GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_SHARED));
+// The program's icon, `size` pixels square; shared (LR_SHARED) ones are never destroyed.
+HICON LoadProgramIcon(int size, UINT flags) {
+  return static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TORNAK), IMAGE_ICON, size, size, flags));
 }
 
 }  // namespace
@@ -41,17 +43,21 @@ MainWindow::~MainWindow() {
 bool MainWindow::Open(int showCommand) {
   WNDCLASSEXW wc{};
   wc.lpszClassName = kWindowClassName;
-  wc.hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
-  wc.hIconSm = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
+  wc.hIcon = LoadProgramIcon(GetSystemMetrics(SM_CXICON), LR_SHARED);
+  wc.hIconSm = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), LR_SHARED);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = CarriedIn<HBRUSH>(COLOR_BTNFACE + 1);
   if (!RegisterWindowClass(wc)) return false;
   if (CreateWindowOfClass(kWindowClassName, kWindowCaption, kWindowStyle, kWindowExStyle) == nullptr) return false;
 
-  const unsigned createdAt = Dpi();
+  // Created where Windows chose, perhaps on a monitor of another DPI: once centred on the
+  // primary monitor, laid out again for that one's DPI where it differs, and centred at that size.
+  const unsigned laidOutFor = Dpi();
   CentreOnScreen();
-  // Moving onto another monitor may have changed the size; centre with the final one.
-  if (Dpi() != createdAt) CentreOnScreen();
+  if (const unsigned dpi = dpiCompatibility_.WindowDpi(hwnd_); dpi != laidOutFor) {
+    LayOut(dpi, std::nullopt);
+    CentreOnScreen();
+  }
 
   Form_Load();
   if (hwnd_ == nullptr) return false;
@@ -112,6 +118,9 @@ void MainWindow::UpdatePresetTooltips() {
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      dpiCompatibility_.ScaleFramePerMonitor(hwnd_);
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_CREATE:
       return OnCreate();
     case WM_TIMER:
@@ -126,6 +135,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CONTEXTMENU:
       if (OpenCopyMenu(hwnd_, CarriedIn<HWND>(wParam), lParam)) return 0;
       return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case kGetDpiScaledSizeMessage:
+      // Windows' suggestion on a DPI change is then the layout's own size (Windows 10 1703 on).
+      *CarriedIn<SIZE*>(lParam) = FrameSize(static_cast<unsigned>(wParam));
+      return TRUE;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), *CarriedIn<const RECT*>(lParam));
       return 0;
@@ -150,11 +163,8 @@ LRESULT MainWindow::OnCreate() {
   if (!controls_.Create(hwnd_)) return -1;
   deviceNotification_ = RegisterForUsbDeviceInterfaces(hwnd_);
   lastFocus_ = Control(kIdentityPresets[0].button);
-  controls_.ApplyDpi(dpiCompatibility_.WindowDpi(hwnd_));
   presetTooltips_.Create(hwnd_, packagesFolder_);
-  presetTooltips_.ApplyDpi(Dpi(), controls_.Font());
-  const SIZE frame = FrameSize(Dpi());
-  SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  LayOut(dpiCompatibility_.WindowDpi(hwnd_), std::nullopt);
   SetTimer(hwnd_, kTimer1Id, kTimer1PeriodMs, nullptr);
   return 0;
 }
@@ -187,13 +197,12 @@ void MainWindow::OnDeviceChange(WPARAM event, LPARAM data) {
   if (AnnouncesDeviceChange(event, data)) SetTimer(hwnd_, kDeviceChangeTimerId, kDeviceChangeSettleMs, nullptr);
 }
 
+// Where Windows asked WM_GETDPISCALEDSIZE first, the suggested rectangle has the layout's size
+// and is taken as it is. Where it did not (Windows 8.1, 10 before 1703), Windows scaled the
+// frame with the client area and the size is the layout's own instead, at the suggested
+// top-left: either way the client area stays exactly 7710 x 1710 twips.
 void MainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
-  controls_.ApplyDpi(dpi);
-  presetTooltips_.ApplyDpi(Dpi(), controls_.Font());
-  // The suggested rectangle keeps the window where the user dragged it; the size is the
-  // layout's own, so the client area stays exactly 7710 x 1710 twips.
-  const SIZE frame = FrameSize(dpi);
-  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayOut(dpi, POINT{suggested.left, suggested.top});
 }
 
 void MainWindow::OnActivate(WPARAM state) {
@@ -218,6 +227,29 @@ void MainWindow::OnDestroy() {
 }
 
 // Layout ------------------------------------------------------------------------------------
+
+void MainWindow::LayOut(unsigned dpi, std::optional<POINT> topLeft) {
+  controls_.ApplyDpi(dpi);
+  presetTooltips_.ApplyDpi(Dpi(), controls_.Font());
+  LOGFONTW tooltipFont{};
+  if (dpiCompatibility_.TooltipFont(Dpi(), tooltipFont)) controls_.SetTooltipFont(tooltipFont);
+  LoadIcons();
+  const SIZE frame = FrameSize(Dpi());
+  SetWindowPos(hwnd_, nullptr, topLeft ? topLeft->x : 0, topLeft ? topLeft->y : 0, frame.cx, frame.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE | (topLeft ? 0 : SWP_NOMOVE));
+}
+
+// The sizes the caption and the taskbar ask for at the window's DPI, drawn for that size
+// (window/res/tornak.ico holds one image per common scale) rather than stretched.
+void MainWindow::LoadIcons() {
+  UniqueIcon forCaption(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXSMICON, Dpi()), 0));
+  UniqueIcon forTaskbar(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXICON, Dpi()), 0));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(forCaption.Get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(forTaskbar.Get()));
+  // The window let go of the old ones above, so they can go now.
+  smallIcon_ = std::move(forCaption);
+  bigIcon_ = std::move(forTaskbar);
+}
 
 SIZE MainWindow::FrameSize(unsigned dpi) const {
   const SIZE client{TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};

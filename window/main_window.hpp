@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,10 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   void OnSetFocus();
   void OnDestroy();
 
+  // Lays the window out for `dpi` (controls, fonts, icons) and gives it its size there, at
+  // `topLeft` where given, else where it is.
+  void LayOut(unsigned dpi, std::optional<POINT> topLeft);
+  void LoadIcons();
   SIZE FrameSize(unsigned dpi) const;
   void CentreOnScreen();
 
@@ -89,6 +94,8 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   PresetTooltips presetTooltips_;
   UniqueDeviceNotification deviceNotification_;
   HWND lastFocus_ = nullptr;
+  UniqueIcon smallIcon_;
+  UniqueIcon bigIcon_;
 };
 
 }  // namespace tornak

@@ -1,6 +1,7 @@
 #include "window/tests/window_harness.hpp"
 
 #include <commctrl.h>
+#include <utility>
 
 namespace tornak::testing {
 
@@ -54,6 +55,28 @@ std::optional<std::wstring> TipOf(HWND tooltips, HWND control) {
   return text;
 }
 
+FakeDpiFunctions::FakeDpiFunctions(DpiTier newest, std::map<std::string, AnyFunction> fakes)
+    : fakes_(std::move(fakes)) {
+  if (newest != DpiTier::PerMonitorV2)
+    missing = {"GetDpiForWindow", "AdjustWindowRectExForDpi", "EnableNonClientDpiScaling", "GetSystemMetricsForDpi",
+               "SystemParametersInfoForDpi"};
+  if (newest == DpiTier::System) missing.insert("GetDpiForMonitor");
+}
+
+DpiFunctionSource::AnyFunction FakeDpiFunctions::Find(const std::wstring& library, const char* name) {
+  libraries.push_back(library);
+  if (missing.count(name) != 0) return nullptr;
+  if (const auto fake = fakes_.find(name); fake != fakes_.end()) return fake->second;
+  return system_.Find(library, name);
+}
+
+unsigned DisplayDpi() {
+  HDC screen = GetDC(nullptr);
+  const unsigned dpi = static_cast<unsigned>(GetDeviceCaps(screen, LOGPIXELSX));
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
 WindowTest::WindowTest() {
   newFake.numDevices = 0;
   oldFake.numDevices = 0;
@@ -83,7 +106,7 @@ void WindowTest::Open(MessageBoxFunction showBox) {
     return answer;
   };
   quitMessages = 0;
-  dpi = std::make_unique<DpiOfTier>(dpiTier);
+  dpi = std::make_unique<DpiCompatibility>(std::make_unique<FakeDpiFunctions>(dpiTier, dpiFakes));
   window = std::make_unique<MainWindow>(libraries, *dpi, oneAtATime, packagesFolder);
   ASSERT_TRUE(window->Open(SW_SHOWNORMAL));
 }

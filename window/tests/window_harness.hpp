@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,12 +65,30 @@ class SwitchableCp210x final : public Cp210x {
   void Inspect(Args...) {}
 };
 
-// The DPI functions of the running Windows, or none newer than an older tier's. Wine offers every
-// tier's functions, so this is how the tests open the window as Windows 8.1 or 7 would.
-class DpiOfTier final : public DpiCompatibility {
+// The DPI functions of the running Windows, without those newer than a tier's, or fakes in their
+// place; notes each library asked for. Wine offers every tier's functions, so this is how the
+// tests open the window as Windows 8.1 or 7 would, or on a monitor of another DPI.
+class FakeDpiFunctions final : public DpiFunctionSource {
  public:
-  explicit DpiOfTier(DpiTier newest) : DpiCompatibility(newest) {}
+  explicit FakeDpiFunctions(DpiTier newest, std::map<std::string, AnyFunction> fakes = {});
+  AnyFunction Find(const std::wstring& library, const char* name) override;
+
+  std::set<std::string> missing;
+  std::vector<std::wstring> libraries;
+
+ private:
+  std::map<std::string, AnyFunction> fakes_;
+  SystemDpiFunctions system_;
 };
+
+// A fake for FakeDpiFunctions.
+template <typename Function>
+DpiFunctionSource::AnyFunction Fake(Function* function) {
+  return reinterpret_cast<DpiFunctionSource::AnyFunction>(function);
+}
+
+// The screen's DPI, the session's one.
+unsigned DisplayDpi();
 
 struct RecordedBox {
   HWND owner;
@@ -103,7 +123,8 @@ class WindowTest : public ::testing::Test {
   DWORD holdMs = 0;
   bool boxOpen = false;
   DpiTier dpiTier = DpiTier::PerMonitorV2;  // the newest the window may use
-  std::unique_ptr<DpiOfTier> dpi;
+  std::map<std::string, DpiFunctionSource::AnyFunction> dpiFakes;  // by name, in place of Windows' own
+  std::unique_ptr<DpiCompatibility> dpi;
   std::wstring packagesFolder = InstalledPackagesFolder();  // where the window reads the driver packages
   std::unique_ptr<MainWindow> window;
 };
