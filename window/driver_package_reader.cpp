@@ -115,13 +115,15 @@ bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
   return tornak::SameIgnoringCase(CoreText(a), CoreText(b));
 }
 
-// Whether a decoration's target takes in this Windows: its architecture, if named, is the native
-// one; its version, if given, is not newer; its product type, if given, is this one; its suite
-// mask's flags are all this Windows'; its build, if given, is not newer.
+// Whether a decoration's target takes in this Windows: its architecture is the native one (only
+// x86 Windows takes a decoration that names none); its version, if given, is not newer; its
+// product type, if given, is this one; its suite mask's flags are all this Windows'; its build, if
+// given, is not newer.
 bool Applies(const Decoration& d, const Platform& platform) {
   const OSVERSIONINFOEXW& v = platform.version;
   const auto [major, minor, productType, suiteMask, build] = d.numbers;
-  if (!d.architecture.empty() && !SameIgnoringCase(d.architecture, DecorationArchitecture(platform.architecture)))
+  const bool x86 = platform.architecture == PROCESSOR_ARCHITECTURE_INTEL;
+  if (d.architecture.empty() ? !x86 : !SameIgnoringCase(d.architecture, DecorationArchitecture(platform.architecture)))
     return false;
   if (major > v.dwMajorVersion || (major == v.dwMajorVersion && minor > v.dwMinorVersion)) return false;
   if (productType != 0 && productType != v.wProductType) return false;
@@ -132,8 +134,8 @@ bool Applies(const Decoration& d, const Platform& platform) {
 // The documented choice among a [Manufacturer] line's decorations, for Windows whose SetupAPI
 // lacks SetupDiGetActualModelsSection (Wine 8 does not export it): of the decorations that apply,
 // the one for the newest version, an architecture named over none, then the more specific; with
-// none applying, the undecorated section, which only 32-bit x86 Windows falls back to (every other
-// platform needs its decoration).
+// none applying, the undecorated section, which only x86 Windows falls back to (every other
+// platform needs a decoration that names it).
 std::wstring ChooseModelsSection(INFCONTEXT& line, const Platform& platform) {
   const std::optional<std::wstring> base = StringField(line, 1);
   if (!base || base->empty()) return {};

@@ -86,6 +86,9 @@ TEST(DriverPackageReader, NamesAnIdentityOnlyInTheModelsForThisWindowsAndCannotS
       {"the ID for another architecture only",
        {{"oem4.inf", Package(OtherDecoration(), "%Desc%=Install,USB\\VID_10C4&PID_EA61\r\n")}},
        {"none", "none", "none"}},
+      {"the ID for Windows 7 and later on any architecture, which only x86 Windows takes",
+       {{"oem10.inf", Package("NT.6.1", "%Desc%=Install,USB\\VID_10C4&PID_EA61\r\n")}},
+       {"none", "none", NativeDecoration() == "NTx86" ? "oem10.inf" : "none"}},
       {"a shorter product ID, a longer one and a revision cut short",
        {{"oem5.inf", NativePackage("%Desc%=Install,USB\\VID_10C4&PID_EA6\r\n%Desc%=Install,USB\\VID_10C4&PID_EA610\r\n"
                                    "%Desc%=Install,USB\\VID_10C4&PID_840E&REV_01\r\n")}},
