@@ -20,5 +20,7 @@ using UniqueGlobalMemory = UniqueHandle<HGLOBAL, GlobalFree>;
 using UniqueMenu = UniqueHandle<HMENU, DestroyMenu>;
 using UniqueAccelerators = UniqueHandle<HACCEL, DestroyAcceleratorTable>;
 using UniqueDeviceNotification = UniqueHandle<HDEVNOTIFY, UnregisterDeviceNotification>;
+// FindFirstChangeNotificationW, like CreateFileW, spells "nothing" INVALID_HANDLE_VALUE.
+using UniqueChangeNotification = UniqueHandle<HANDLE, FindCloseChangeNotification, -1>;
 
 }  // namespace tornak

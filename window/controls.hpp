@@ -23,6 +23,8 @@ class Controls {
   // Places the controls and sets their font for `dpi` (0 counts as the default DPI).
   void ApplyDpi(unsigned dpi);
   unsigned Dpi() const noexcept { return dpi_; }
+  // The controls' font at that DPI, for the window's other text.
+  HFONT Font() const noexcept { return font_.Get(); }
   // The tooltip window's font, which follows the window's DPI as the controls' does.
   void SetTooltipFont(const LOGFONTW& font);
 

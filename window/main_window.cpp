@@ -28,11 +28,13 @@ HICON LoadProgramIcon(int size, UINT flags) {
 
 }  // namespace
 
-MainWindow::MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox)
+MainWindow::MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox,
+                       std::wstring packagesFolder)
     : libraries_(libraries),
       dpiCompatibility_(dpi),
       messageBox_(std::move(messageBox)),
-      events_([this](const std::string& message, bool news) { ReportFault(message, news); }) {}
+      events_([this](const std::string& message, bool news) { ReportFault(message, news); }),
+      packagesFolder_(std::move(packagesFolder)) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -85,10 +87,12 @@ void MainWindow::Form_Load() {
     state_.DeviceHandle = -1;
     RefreshDeviceInfo(state_, libraries_, *this);
   });
+  UpdatePresetTooltips();
 }
 
 void MainWindow::Timer1_Timer() {
   events_.Run(EventKind::Probe, [this] { RefreshDeviceInfo(state_, libraries_, *this); });
+  UpdatePresetTooltips();
 }
 
 // Windows announced a device change a moment ago: probe now rather than at the next tick.
@@ -96,12 +100,18 @@ void MainWindow::DeviceChange_Timer() { Timer1_Timer(); }
 
 void MainWindow::Preset_Click(const IdentityPreset& preset) {
   events_.Run(EventKind::Press, [&] { ApplyIdentityPreset(Text(preset.pidText), state_, libraries_); });
+  UpdatePresetTooltips();
 }
 
 // The read-outs no longer describe any bridge once a probe broke off.
 void MainWindow::ReportFault(const std::string& message, bool news) {
   ShowNoDevice(*this);
   if (news) ShowBox(Utf8ToWide(message), kWindowCaption);
+}
+
+// A press writes into the bridge only when its count finds exactly one.
+void MainWindow::UpdatePresetTooltips() {
+  if (hwnd_ != nullptr) presetTooltips_.Update(state_.NumDevices == 1);
 }
 
 // Messages ----------------------------------------------------------------------------------
@@ -141,6 +151,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       OnDestroy();
       return 0;
+    case PresetTooltips::kPackagesReadMessage:
+      UpdatePresetTooltips();
+      return 0;
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);
   }
@@ -150,6 +163,7 @@ LRESULT MainWindow::OnCreate() {
   if (!controls_.Create(hwnd_)) return -1;
   deviceNotification_ = RegisterForUsbDeviceInterfaces(hwnd_);
   lastFocus_ = Control(kIdentityPresets[0].button);
+  presetTooltips_.Create(hwnd_, packagesFolder_);
   LayOut(dpiCompatibility_.WindowDpi(hwnd_), std::nullopt);
   SetTimer(hwnd_, kTimer1Id, kTimer1PeriodMs, nullptr);
   return 0;
@@ -208,6 +222,7 @@ void MainWindow::OnDestroy() {
   KillTimer(hwnd_, kTimer1Id);
   KillTimer(hwnd_, kDeviceChangeTimerId);
   deviceNotification_.Reset();
+  presetTooltips_.Stop();
   PostQuitMessage(0);
 }
 
@@ -215,6 +230,7 @@ void MainWindow::OnDestroy() {
 
 void MainWindow::LayOut(unsigned dpi, std::optional<POINT> topLeft) {
   controls_.ApplyDpi(dpi);
+  presetTooltips_.ApplyDpi(Dpi(), controls_.Font());
   LOGFONTW tooltipFont{};
   if (dpiCompatibility_.TooltipFont(Dpi(), tooltipFont)) controls_.SetTooltipFont(tooltipFont);
   LoadIcons();

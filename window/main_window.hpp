@@ -14,8 +14,10 @@
 #include "system/handles_win.hpp"
 #include "window/base_window.hpp"
 #include "window/controls.hpp"
+#include "window/driver_package_reader.hpp"
 #include "window/dpi_compatibility.hpp"
 #include "window/event_boundary.hpp"
+#include "window/preset_tooltips.hpp"
 
 namespace tornak {
 
@@ -29,8 +31,10 @@ using MessageBoxFunction = std::function<int(HWND owner, const wchar_t* text, co
 // (window/timing.hpp), and the three buttons that rewrite its product ID.
 class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
  public:
-  // libraries and dpi must outlive the window.
-  MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox = &MessageBoxW);
+  // libraries and dpi must outlive the window. The buttons' tooltips tell of the driver packages
+  // in packagesFolder (a trailing separator): the system's, or a test's.
+  MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox = &MessageBoxW,
+             std::wstring packagesFolder = InstalledPackagesFolder());
   ~MainWindow() override;
 
   // Creates the window, centred and hidden, runs Form_Load (whose boxes therefore come before
@@ -44,6 +48,8 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   HWND Control(std::string_view name) const { return controls_.Control(name); }
   // The tooltip window that shows clipped read-outs in full.
   HWND Tooltips() const noexcept { return controls_.Tooltips(); }
+  // The tooltip window of the preset buttons.
+  HWND ButtonTooltips() const noexcept { return presetTooltips_.Tooltips(); }
 
   // Once the window is gone, both throw WindowClosed.
   void SetFieldText(DisplayField field, const Text& text) override;
@@ -58,6 +64,8 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   void Preset_Click(const IdentityPreset& preset);
 
   void ReportFault(const std::string& message, bool news);
+  // After every event and every reading of the driver packages.
+  void UpdatePresetTooltips();
   void ShowBox(const std::wstring& text, const wchar_t* caption);
 
   LRESULT OnCreate();
@@ -82,6 +90,8 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   BridgeState state_;
   EventBoundary events_;
   Controls controls_;
+  std::wstring packagesFolder_;
+  PresetTooltips presetTooltips_;
   UniqueDeviceNotification deviceNotification_;
   HWND lastFocus_ = nullptr;
   UniqueIcon smallIcon_;

@@ -12,4 +12,11 @@ inline constexpr unsigned kTimer1PeriodMs = 600;
 // after the burst sees it all.
 inline constexpr unsigned kDeviceChangeSettleMs = 50;
 
+// How long the driver packages' folder stays quiet before it is read again: installing a package
+// writes several files one after another, and one reading after the last sees them all.
+inline constexpr unsigned kPackageFolderSettleMs = 200;
+
+// How often a packages' folder that cannot be watched (missing, barred) is read again.
+inline constexpr unsigned kPackageFolderRetryMs = 10000;
+
 }  // namespace tornak

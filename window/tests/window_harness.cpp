@@ -1,5 +1,6 @@
 #include "window/tests/window_harness.hpp"
 
+#include <commctrl.h>
 #include <utility>
 
 namespace tornak::testing {
@@ -39,6 +40,19 @@ SIZE TextExtent(HWND control, const std::wstring& text, HGDIOBJ font) {
   SelectObject(dc, old);
   ReleaseDC(control, dc);
   return extent;
+}
+
+std::optional<std::wstring> TipOf(HWND tooltips, HWND control) {
+  std::wstring text(4096, L'\0');
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = GetParent(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  if (!SendMessageW(tooltips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return std::nullopt;
+  tool.lpszText = text.data();
+  SendMessageW(tooltips, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
+  text.resize(wcslen(text.c_str()));
+  return text;
 }
 
 FakeDpiFunctions::FakeDpiFunctions(DpiTier newest, std::map<std::string, AnyFunction> fakes)
@@ -93,7 +107,7 @@ void WindowTest::Open(MessageBoxFunction showBox) {
   };
   quitMessages = 0;
   dpi = std::make_unique<DpiCompatibility>(std::make_unique<FakeDpiFunctions>(dpiTier, dpiFakes));
-  window = std::make_unique<MainWindow>(libraries, *dpi, oneAtATime);
+  window = std::make_unique<MainWindow>(libraries, *dpi, oneAtATime, packagesFolder);
   ASSERT_TRUE(window->Open(SW_SHOWNORMAL));
 }
 

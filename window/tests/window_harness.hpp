@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ LayoutRect RectInParent(HWND child);
 // The size of one line of text in a control's DC, in the given font or, for nullptr, the
 // control's own.
 SIZE TextExtent(HWND control, const std::wstring& text, HGDIOBJ font);
+
+// The tooltip's text for a control; nullopt when the control has none.
+std::optional<std::wstring> TipOf(HWND tooltips, HWND control);
 
 // One generation as the window sees it: passes every call on to target, which a test may switch
 // (a missing library, then a fake bridge), and notes what the probe hands over.
@@ -121,6 +125,7 @@ class WindowTest : public ::testing::Test {
   DpiTier dpiTier = DpiTier::PerMonitorV2;  // the newest the window may use
   std::map<std::string, DpiFunctionSource::AnyFunction> dpiFakes;  // by name, in place of Windows' own
   std::unique_ptr<DpiCompatibility> dpi;
+  std::wstring packagesFolder = InstalledPackagesFolder();  // where the window reads the driver packages
   std::unique_ptr<MainWindow> window;
 };
 
