@@ -63,13 +63,13 @@ check "a new prefix is marked ready" test -f "$scratch/new/.tornak-ready"
 check "a new prefix lets the X11 driver place windows itself" grep -q "Managed /t REG_SZ /d N" "$scratch/new.calls"
 inf="$scratch/new/drive_c/windows/inf"
 check "a new prefix has a driver package for each button" \
-  test "$(cd "$inf" && echo oem*.inf)" = "oem-tornak-10c4-840e.inf oem-tornak-10c4-ea60.inf oem-tornak-10c4-ea61.inf"
+  test "$(cd "$inf" && echo oem*.inf)" = "oem0429233806.inf oem0429260000.inf oem0429260001.inf"
 check "each package names its button's identity for both bitnesses" \
-  test "$(grep -cFx '%DeviceDesc%=Install,USB\VID_10C4&PID_EA61' "$inf/oem-tornak-10c4-ea61.inf")" = 2
-rm "$inf/oem-tornak-10c4-ea61.inf"
+  test "$(grep -cFx '%DeviceDesc%=Install,USB\VID_10C4&PID_EA61' "$inf/oem0429260001.inf")" = 2
+rm "$inf/oem0429260001.inf"
 prepare new yes
 check "a ready prefix is not made again" test ! -s "$scratch/new.calls"
-check "a package removed from a prefix stays removed" test ! -e "$inf/oem-tornak-10c4-ea61.inf"
+check "a package removed from a prefix stays removed" test ! -e "$inf/oem0429260001.inf"
 
 # A prefix made before Wine's 32-bit part was installed is made anew, and says so.
 old_prefix stale no
@@ -86,7 +86,7 @@ prepare whole yes
 check "a prefix with the 32-bit libraries is kept" test -e "$scratch/whole/drive_c/kept.txt"
 check "a prefix with the 32-bit libraries is not made again" test ! -s "$scratch/whole.calls"
 check "a prefix made before the driver packages gets them" \
-  test -f "$scratch/whole/drive_c/windows/inf/oem-tornak-10c4-840e.inf"
+  test -f "$scratch/whole/drive_c/windows/inf/oem0429233806.inf"
 old_prefix only64 no
 prepare only64 no
 check "without Wine's 32-bit part the prefix is kept" test -e "$scratch/only64/drive_c/kept.txt"

@@ -28,7 +28,7 @@ std::mutex serialised;
 #ifdef TORNAK_SIM_IN_MEMORY
 // The benchmark's build: the state lives in this process alone, seeded with the bridge
 // `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
-State memory{.bridges = {DefaultBridge("bridge1")}, .failures = {}, .handles = {}};
+State memory{.bridges = {DefaultBridge("bridge1")}, .failures = {}, .handles = {}, .withoutDriverPackage = {}};
 #else
 StateCache cache;
 

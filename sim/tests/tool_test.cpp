@@ -193,7 +193,7 @@ TEST_F(Tool, DriverPackagesAreListedAddedAndRemovedWithTheirInfFiles) {
   std::filesystem::create_directories(platform::FilePath(InfFolder()));
   constexpr UsbId kXpress{0x10C4, 0xEA61};
   const std::string name = DriverPackageFileName(kXpress);
-  EXPECT_EQ(name, "oem-tornak-10c4-ea61.inf");
+  EXPECT_EQ(name, "oem0429260001.inf");
   EXPECT_TRUE(Contains(Ok({"package", "add", "10C4:EA61"}), "Wrote " + InfFolder()));
   ASSERT_EQ(InfFiles(), std::vector<std::string>{name});
   const std::string inf = InfFolder() + "/" + name;
@@ -217,14 +217,14 @@ TEST_F(Tool, DriverPackagesAreListedAddedAndRemovedWithTheirInfFiles) {
   EXPECT_TRUE(Saved().withoutDriverPackage.empty());
   EXPECT_TRUE(Contains(Ok({"package", "remove", "10C4:EA61"}), "Removed " + InfFolder()));
   EXPECT_EQ(Saved().withoutDriverPackage, (std::set<UsbId>{kXpress}));
-  EXPECT_EQ(InfFiles(), (std::vector<std::string>{"oem-tornak-10c4-ea60.inf"}));
+  EXPECT_EQ(InfFiles(), (std::vector<std::string>{"oem0429260000.inf"}));
   EXPECT_TRUE(Contains(Ok({"packages"}), "INF files: " + InfFolder() + "\n"));
 
   // Back to the empty state: a package for every identity, each button's INF written again.
   Ok({"reset"});
   EXPECT_EQ(Saved(), State{});
-  EXPECT_EQ(InfFiles(), (std::vector<std::string>{"oem-tornak-10c4-840e.inf", "oem-tornak-10c4-ea60.inf",
-                                                  "oem-tornak-10c4-ea61.inf"}));
+  EXPECT_EQ(InfFiles(), (std::vector<std::string>{"oem0429233806.inf", "oem0429260000.inf",
+                                                  "oem0429260001.inf"}));
 }
 
 TEST_F(Tool, ShowListsEverything) {

@@ -1,5 +1,6 @@
 #include "sim/tool/driver_packages.hpp"
 
+#include <cstdio>
 #include <filesystem>
 #include <string_view>
 
@@ -34,7 +35,11 @@ std::string PackagePath(const std::string& folder, UsbId id) {
 }  // namespace
 
 std::string DriverPackageFileName(UsbId id) {
-  return "oem-tornak-" + HexDigits(id.vid, 4, HexCase::Lower) + "-" + HexDigits(id.pid, 4, HexCase::Lower) + ".inf";
+  // Windows names an installed package oem<number>.inf, and the window reads only such names; the
+  // number here is the VID and the PID in five decimal digits each, so each identity has its own.
+  char digits[11];
+  std::snprintf(digits, sizeof digits, "%05u%05u", static_cast<unsigned>(id.vid), static_cast<unsigned>(id.pid));
+  return std::string("oem") + digits + ".inf";
 }
 
 std::string DriverPackageInf(UsbId id) {

@@ -14,7 +14,7 @@ namespace tornak::sim {
 // and PID (four hex digits) in place of @VID@ and @PID@; scripts/wine-env makes it so too, for
 // each button's identity in a new Wine prefix.
 
-// "oem-tornak-10c4-ea61.inf"
+// "oem0429260001.inf" for 10C4:EA61: oem, then the VID and the PID in five decimal digits each
 std::string DriverPackageFileName(UsbId id);
 std::string DriverPackageInf(UsbId id);
 
