@@ -28,7 +28,7 @@ inline constexpr wchar_t kWindowCaption[] = L"Kavren PID changer";
 using MessageBoxFunction = std::function<int(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)>;
 
 // The one window of the program: the bridge's identity, refreshed at every tick of Timer1
-// (window/timing.hpp), and the three buttons that rewrite its product ID.
+// (window/timing.hpp), and the buttons (kIdentityPresets) that rewrite its product ID.
 class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
  public:
   // libraries and dpi must outlive the window. The buttons' tooltips tell of the driver packages

@@ -1,7 +1,8 @@
 #pragma once
 
-// When the window looks at the bridge. The tests, the benchmark and scripts/soak (which reads
-// this file) derive their time bounds from these, so that changing a period changes them all.
+// When the window looks at the bridge. The tests (window/testing/time_bounds.hpp), the benchmark
+// and the soak (soak/program.py reads this file) derive their time bounds from these, so that
+// changing a period changes them all.
 namespace tornak {
 
 // Timer1's period: a probe at every tick while the window is open.

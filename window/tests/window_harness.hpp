@@ -18,9 +18,6 @@
 
 namespace tornak::testing {
 
-// A few ticks of the window's timer, each of which may probe and show a box.
-inline constexpr DWORD kAFewTicksMs = 5 * kTimer1PeriodMs;
-
 // Dispatches the thread's messages, as the program's loop would, for about ms milliseconds or
 // until done() holds. Returns done() (true when there is none). A WM_QUIT ends nothing here (a
 // window of an earlier test posts one as it goes); it is counted in quitMessages.
