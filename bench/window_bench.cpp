@@ -6,7 +6,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -27,6 +30,7 @@
 #include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
 #include "system/text_conversions_win.hpp"
+#include "window/driver_package_reader.hpp"
 #include "window/testing/program_window.hpp"
 #include "window/timing.hpp"
 
@@ -45,6 +49,7 @@ struct Options {
   bool profile = false;
   bool latencyOnly = false;
   bool pollingOnly = false;
+  bool packagesOnly = false;
   int awayMs = 0;  // the run command's bridge's time away after a reset; 0: not known
 };
 
@@ -63,11 +68,12 @@ Options ParseOptions(int argc, wchar_t** argv) {
     else if (name == L"--profile") options.profile = true;
     else if (name == L"--latency-only") options.latencyOnly = true;
     else if (name == L"--polling-only") options.pollingOnly = true;
+    else if (name == L"--packages-only") options.packagesOnly = true;
     else if (name == L"--away-ms") options.awayMs = value();
     else
       throw std::runtime_error(
           "usage: tornak_window_bench [--runs N] [--poll-seconds S] [--trials T] [--rows-only] [--profile] "
-          "[--latency-only] [--polling-only] [--away-ms MS]");
+          "[--latency-only] [--polling-only] [--packages-only] [--away-ms MS]");
   }
   return options;
 }
@@ -199,6 +205,88 @@ void MeasureStartup(const Options& options, const std::wstring& tornak, const st
                        Ratio(t, controls), Verdict("within 1.2x that window", t <= 1.2 * controls)});
   PrintRow(std::cout, {"Start-up, the same runs, against the empty window (reference)", Milliseconds(t),
                        Milliseconds(b) + ", bare window without controls", Ratio(t, b), ""});
+}
+
+// A PC's installed driver packages: kPackages of them, the first kLargePackages several
+// megabytes (as graphics drivers' are), the rest a few kilobytes; none names a preset. Written as
+// oem<first>.inf onwards into `folder`, so that they can be told from any other package there.
+constexpr int kPackages = 300;
+constexpr int kLargePackages = 3;
+constexpr int kLargeModelLines = 100000;  // about 4 MiB
+constexpr int kSmallModelLines = 40;
+constexpr int kFirstPlantedPackage = 9000;
+
+std::vector<std::filesystem::path> PlantPackages(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> planted;
+  for (int i = 0; i < kPackages; ++i) {
+    std::string text =
+        "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=USB\r\nProvider=%P%\r\nDriverVer=01/02/2025,2.0.0." +
+        std::to_string(i) + "\r\n[Manufacturer]\r\n%P%=Models,NTx86,NTamd64\r\n";
+    std::string lines;
+    const int count = i < kLargePackages ? kLargeModelLines : kSmallModelLines;
+    for (int line = 0; line < count; ++line)
+      lines += "%D%=Install,USB\\VID_1234&PID_" + std::to_string(1000 + line % 9000) + "&REV_" +
+               std::to_string(1000 + line / 9000) + ",USB\\Class_FF\r\n";
+    for (const char* models : {"[Models.NTx86]\r\n", "[Models.NTamd64]\r\n"}) text += models + lines;
+    text += "[Install]\r\n[Strings]\r\nP=\"Bench\"\r\nD=\"Device\"\r\n";
+    planted.push_back(folder / ("oem" + std::to_string(kFirstPlantedPackage + i) + ".inf"));
+    std::ofstream(planted.back(), std::ios::binary) << text;
+  }
+  return planted;
+}
+
+// Removes planted packages when it goes, also after a failure.
+struct PlantedPackages {
+  explicit PlantedPackages(const std::filesystem::path& folder) : files(PlantPackages(folder)) {}
+  ~PlantedPackages() {
+    std::error_code ignored;
+    for (const auto& file : files) std::filesystem::remove(file, ignored);
+  }
+  PlantedPackages(const PlantedPackages&) = delete;
+  PlantedPackages& operator=(const PlantedPackages&) = delete;
+  std::vector<std::filesystem::path> files;
+};
+
+// Reading the installed driver packages, which tornak.exe does on a worker thread of its own at
+// start and whenever the INF folder changes: once in a folder of its own, timed, and then
+// start-up with the same packages in Windows' INF folder, alternated with start-up without them,
+// which the reading must not move.
+void MeasurePackageReading(const Options& options, const std::wstring& tornak) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tornak-bench-packages";
+  std::filesystem::create_directories(folder);
+  std::vector<double> readingMs;
+  {
+    const PlantedPackages planted(folder);
+    constexpr int kReadings = 5;
+    for (int reading = 0; reading < kReadings; ++reading) {
+      const auto start = std::chrono::steady_clock::now();
+      const PackageSurvey survey = ReadDriverPackages(folder.wstring() + L"\\");
+      readingMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      for (const IdentityPackages& identity : survey)
+        if (!identity.checked || !identity.packages.empty())
+          throw std::runtime_error("the planted packages did not all read as naming no preset");
+    }
+  }
+  std::filesystem::remove(folder);
+  std::cerr << "reading " << kPackages << " packages (ms): " << Join(readingMs) << "\n";
+  const std::string what = std::to_string(kPackages) + " driver packages, " + std::to_string(kLargePackages) +
+                           " of them about 4 MiB";
+  PrintRow(std::cout, {"Reading an INF folder of " + what + " (tornak.exe's worker thread, not the window's), median",
+                       Milliseconds(Median(readingMs)), "", "", ""});
+
+  const std::filesystem::path system = InstalledPackagesFolder();
+  std::vector<double> with;
+  std::vector<double> without;
+  for (int run = 0; run < options.runs; ++run) {
+    without.push_back(MeasuredProcess(tornak, kWindowClassName).StartupMilliseconds());
+    const PlantedPackages planted(system);
+    with.push_back(MeasuredProcess(tornak, kWindowClassName).StartupMilliseconds());
+  }
+  std::cerr << "start-up with the packages (ms): " << Join(with) << "\nstart-up without (ms): " << Join(without) << "\n";
+  PrintRow(std::cout, {"Start-up with those packages in Windows' INF folder, median of " + std::to_string(options.runs) +
+                           " alternated runs",
+                       Milliseconds(Median(with)), Milliseconds(Median(without)) + ", the same without them",
+                       Ratio(Median(with), Median(without)), ""});
 }
 
 // What one span of polling cost each program measured side by side, and the wineserver.
@@ -543,8 +631,13 @@ int wmain(int argc, wchar_t** argv) {
       MeasurePolling(options, statePath, tornak, bare);
       return 0;
     }
+    if (options.packagesOnly) {
+      MeasurePackageReading(options, tornak);
+      return 0;
+    }
     MeasureTick();
     MeasureStartup(options, tornak, bare);
+    MeasurePackageReading(options, tornak);
     MeasurePolling(options, statePath, tornak, bare);
     MeasureLatency(options, statePath, tornak);
     MeasurePressLatency(options, statePath, tornak);

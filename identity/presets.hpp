@@ -5,9 +5,9 @@
 
 namespace tornak {
 
-// What one of the window's three buttons writes into the bridge, always together with the chip
-// vendor's ID. The window, the rewrite's tests, the soak's probe and scripts/soak (which reads
-// this table from the source) all take the buttons from here.
+// What one of the window's buttons (one per row of kIdentityPresets) writes into the bridge,
+// always together with the chip vendor's ID. The window, the rewrite's tests, the soak's probe
+// and the soak (soak/, which reads this table from the source) all take the buttons from here.
 struct IdentityPreset {
   std::string_view button;      // the window's control name
   std::u16string_view caption;  // the button's caption, double spaces and all

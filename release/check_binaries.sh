@@ -43,7 +43,7 @@ fi
 
 # What a system without MinGW has; compared without regard to case, as Windows does.
 system_libraries="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
-oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll"
+oleaut32.dll setupapi.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll"
 
 # "library function" patterns of what Windows 7 SP1 lacks; an empty list would let anything pass.
 newer=$(grep -Ev '^\s*(#|$)' "$(dirname "$0")/newer_than_windows7.txt")

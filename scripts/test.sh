@@ -115,7 +115,7 @@ wine_lane() {
   # The Wine prefixes made and their sessions started once, before any test needs them: no test
   # then waits for a prefix being made, nor holds its slot until the session ends
   # (scripts/wine-env). Those of the Windows suites (the project's own and the window tests'
-  # 144-DPI one) first; the 32-bit soak's beside them.
+  # 144- and 120-DPI ones) first; the 32-bit soak's beside them.
   local soak32_session_job=
   if $runs_32bit; then
     run_stage Wine "Wine session, 32-bit soak" "Wine sessions" soak32_session tornak_keep_session &

@@ -33,6 +33,10 @@ void RenameOver(const std::string& from, const std::string& to);
 
 unsigned long ProcessId();
 
+// Under Wine, its Windows folder (C:\windows\, with the trailing separator); nullopt on a real
+// Windows and on POSIX.
+std::optional<std::string> WineWindowsFolder();
+
 // A UTF-8 path as the standard library takes it on either platform.
 inline std::filesystem::path FilePath(const std::string& utf8) { return std::u8string(utf8.begin(), utf8.end()); }
 

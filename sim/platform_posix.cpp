@@ -43,6 +43,8 @@ void RenameOver(const std::string& from, const std::string& to) {
 
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
+std::optional<std::string> WineWindowsFolder() { return std::nullopt; }
+
 void AnnounceDeviceChange() noexcept {}
 
 void AnnounceDeviceChangeLater(std::uint32_t) noexcept {}

@@ -16,10 +16,12 @@ std::wstring Folder(UINT (*query)(wchar_t*, UINT)) {
 
 UINT QuerySystemFolder(wchar_t* buffer, UINT size) { return GetSystemDirectoryW(buffer, size); }
 UINT QueryWindowsFolder(wchar_t* buffer, UINT size) { return GetWindowsDirectoryW(buffer, size); }
+UINT QuerySharedWindowsFolder(wchar_t* buffer, UINT size) { return GetSystemWindowsDirectoryW(buffer, size); }
 
 }  // namespace
 
 std::wstring SystemFolder() { return Folder(QuerySystemFolder); }
 std::wstring WindowsFolder() { return Folder(QueryWindowsFolder); }
+std::wstring SharedWindowsFolder() { return Folder(QuerySharedWindowsFolder); }
 
 }  // namespace tornak

@@ -11,5 +11,8 @@ namespace tornak {
 std::wstring SystemFolder();
 // C:\Windows\, as GetWindowsDirectoryW names it (a folder of the user's own on a terminal server).
 std::wstring WindowsFolder();
+// C:\Windows\ as all users share it (GetSystemWindowsDirectoryW), where Windows keeps the installed
+// driver packages, also on a terminal server.
+std::wstring SharedWindowsFolder();
 
 }  // namespace tornak

@@ -15,6 +15,8 @@ namespace tornak {
 // The core's text as the W functions take it: the same UTF-16 code units, copied one by one.
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t holds UTF-16 on Windows");
 inline std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+// And back: what a W function gave, as the core's Text.
+inline std::u16string CoreText(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
 
 // Characters that have no encoding in the other form (an unpaired surrogate, an invalid byte
 // sequence) become U+FFFD.

@@ -83,6 +83,14 @@ void Controls::ApplyDpi(unsigned dpi) {
   font_ = std::move(font);
 }
 
+void Controls::SetTooltipFont(const LOGFONTW& font) {
+  if (tooltip_ == nullptr) return;
+  UniqueFont created(CreateFontIndirectW(&font));
+  if (!created) return;
+  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(created.Get()), FALSE);
+  tooltipFont_ = std::move(created);
+}
+
 HWND Controls::Control(std::string_view name) const {
   return window_ != nullptr ? GetDlgItem(window_, ControlId(name)) : nullptr;
 }

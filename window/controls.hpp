@@ -23,6 +23,10 @@ class Controls {
   // Places the controls and sets their font for `dpi` (0 counts as the default DPI).
   void ApplyDpi(unsigned dpi);
   unsigned Dpi() const noexcept { return dpi_; }
+  // The controls' font at that DPI, for the window's other text.
+  HFONT Font() const noexcept { return font_.Get(); }
+  // The tooltip window's font, which follows the window's DPI as the controls' does.
+  void SetTooltipFont(const LOGFONTW& font);
 
   HWND Control(std::string_view name) const;
   HWND Tooltips() const noexcept { return tooltip_; }
@@ -38,6 +42,7 @@ class Controls {
   HWND tooltip_ = nullptr;
   unsigned dpi_ = kDefaultDpi;
   UniqueFont font_;
+  UniqueFont tooltipFont_;
 };
 
 }  // namespace tornak

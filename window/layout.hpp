@@ -69,6 +69,18 @@ constexpr bool EveryPresetHasItsButtonRow() {
 }
 static_assert(EveryPresetHasItsButtonRow(), "kControls' push buttons are not the presets', one each, in their order");
 
+// Every control lies inside the client area: a row added below the last (a fourth preset's
+// button) must make room for itself.
+constexpr bool EveryControlInsideTheClientArea() {
+  for (const ControlRow& row : kControls) {
+    if (row.twips.left < 0 || row.twips.top < 0 || row.twips.left + row.twips.width > kClientWidthTwips ||
+        row.twips.top + row.twips.height > kClientHeightTwips)
+      return false;
+  }
+  return true;
+}
+static_assert(EveryControlInsideTheClientArea(), "a control of kControls runs past the client area");
+
 // Position of a control in kControls; kControls.size() for an unknown name.
 constexpr std::size_t ControlIndex(std::string_view name) {
   for (std::size_t i = 0; i < kControls.size(); ++i)

@@ -1,5 +1,6 @@
 #include "window/main_window.hpp"
 
+#include <optional>
 #include <utility>
 
 #include "identity/probe.hpp"
@@ -19,18 +20,21 @@ constexpr UINT_PTR kDeviceChangeTimerId = 2;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
 
-HICON LoadProgramIcon(int widthMetric, int heightMetric) {
-  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TORNAK), IMAGE_ICON,
-                                       GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_SHARED));
+// The program's icon, `size` pixels square; shared (LR_SHARED) ones are never destroyed.
+HICON LoadProgramIcon(int size, UINT flags) {
+  return static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TORNAK), IMAGE_ICON, size, size, flags));
 }
 
 }  // namespace
 
-MainWindow::MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox)
+MainWindow::MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox,
+                       std::wstring packagesFolder)
     : libraries_(libraries),
       dpiCompatibility_(dpi),
       messageBox_(std::move(messageBox)),
-      events_([this](const std::string& message, bool news) { ReportFault(message, news); }) {}
+      events_([this](const std::string& message, bool news) { ReportFault(message, news); }),
+      packagesFolder_(std::move(packagesFolder)) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -39,17 +43,21 @@ MainWindow::~MainWindow() {
 bool MainWindow::Open(int showCommand) {
   WNDCLASSEXW wc{};
   wc.lpszClassName = kWindowClassName;
-  wc.hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON);
-  wc.hIconSm = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
+  wc.hIcon = LoadProgramIcon(GetSystemMetrics(SM_CXICON), LR_SHARED);
+  wc.hIconSm = LoadProgramIcon(GetSystemMetrics(SM_CXSMICON), LR_SHARED);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = CarriedIn<HBRUSH>(COLOR_BTNFACE + 1);
   if (!RegisterWindowClass(wc)) return false;
   if (CreateWindowOfClass(kWindowClassName, kWindowCaption, kWindowStyle, kWindowExStyle) == nullptr) return false;
 
-  const unsigned createdAt = Dpi();
+  // Created where Windows chose, perhaps on a monitor of another DPI: once centred on the
+  // primary monitor, laid out again for that one's DPI where it differs, and centred at that size.
+  const unsigned laidOutFor = Dpi();
   CentreOnScreen();
-  // Moving onto another monitor may have changed the size; centre with the final one.
-  if (Dpi() != createdAt) CentreOnScreen();
+  if (const unsigned dpi = dpiCompatibility_.WindowDpi(hwnd_); dpi != laidOutFor) {
+    LayOut(dpi, std::nullopt);
+    CentreOnScreen();
+  }
 
   Form_Load();
   if (hwnd_ == nullptr) return false;
@@ -79,10 +87,12 @@ void MainWindow::Form_Load() {
     state_.DeviceHandle = -1;
     RefreshDeviceInfo(state_, libraries_, *this);
   });
+  UpdatePresetTooltips();
 }
 
 void MainWindow::Timer1_Timer() {
   events_.Run(EventKind::Probe, [this] { RefreshDeviceInfo(state_, libraries_, *this); });
+  UpdatePresetTooltips();
 }
 
 // Windows announced a device change a moment ago: probe now rather than at the next tick.
@@ -90,6 +100,7 @@ void MainWindow::DeviceChange_Timer() { Timer1_Timer(); }
 
 void MainWindow::Preset_Click(const IdentityPreset& preset) {
   events_.Run(EventKind::Press, [&] { ApplyIdentityPreset(Text(preset.pidText), state_, libraries_); });
+  UpdatePresetTooltips();
 }
 
 // The read-outs no longer describe any bridge once a probe broke off.
@@ -98,10 +109,18 @@ void MainWindow::ReportFault(const std::string& message, bool news) {
   if (news) ShowBox(Utf8ToWide(message), kWindowCaption);
 }
 
+// A press writes into the bridge only when its count finds exactly one.
+void MainWindow::UpdatePresetTooltips() {
+  if (hwnd_ != nullptr) presetTooltips_.Update(state_.NumDevices == 1);
+}
+
 // Messages ----------------------------------------------------------------------------------
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_NCCREATE:
+      dpiCompatibility_.ScaleFramePerMonitor(hwnd_);
+      return DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_CREATE:
       return OnCreate();
     case WM_TIMER:
@@ -116,6 +135,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CONTEXTMENU:
       if (OpenCopyMenu(hwnd_, CarriedIn<HWND>(wParam), lParam)) return 0;
       return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case kGetDpiScaledSizeMessage:
+      // Windows' suggestion on a DPI change is then the layout's own size (Windows 10 1703 on).
+      *CarriedIn<SIZE*>(lParam) = FrameSize(static_cast<unsigned>(wParam));
+      return TRUE;
     case WM_DPICHANGED:
       OnDpiChanged(LOWORD(wParam), *CarriedIn<const RECT*>(lParam));
       return 0;
@@ -128,6 +151,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       OnDestroy();
       return 0;
+    case PresetTooltips::kPackagesReadMessage:
+      UpdatePresetTooltips();
+      return 0;
     default:
       return DefWindowProcW(hwnd_, message, wParam, lParam);
   }
@@ -137,9 +163,8 @@ LRESULT MainWindow::OnCreate() {
   if (!controls_.Create(hwnd_)) return -1;
   deviceNotification_ = RegisterForUsbDeviceInterfaces(hwnd_);
   lastFocus_ = Control(kIdentityPresets[0].button);
-  controls_.ApplyDpi(dpiCompatibility_.WindowDpi(hwnd_));
-  const SIZE frame = FrameSize(Dpi());
-  SetWindowPos(hwnd_, nullptr, 0, 0, frame.cx, frame.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  presetTooltips_.Create(hwnd_, packagesFolder_);
+  LayOut(dpiCompatibility_.WindowDpi(hwnd_), std::nullopt);
   SetTimer(hwnd_, kTimer1Id, kTimer1PeriodMs, nullptr);
   return 0;
 }
@@ -172,12 +197,12 @@ void MainWindow::OnDeviceChange(WPARAM event, LPARAM data) {
   if (AnnouncesDeviceChange(event, data)) SetTimer(hwnd_, kDeviceChangeTimerId, kDeviceChangeSettleMs, nullptr);
 }
 
+// Where Windows asked WM_GETDPISCALEDSIZE first, the suggested rectangle has the layout's size
+// and is taken as it is. Where it did not (Windows 8.1, 10 before 1703), Windows scaled the
+// frame with the client area and the size is the layout's own instead, at the suggested
+// top-left: either way the client area stays exactly 7710 x 1710 twips.
 void MainWindow::OnDpiChanged(unsigned dpi, const RECT& suggested) {
-  controls_.ApplyDpi(dpi);
-  // The suggested rectangle keeps the window where the user dragged it; the size is the
-  // layout's own, so the client area stays exactly 7710 x 1710 twips.
-  const SIZE frame = FrameSize(dpi);
-  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  LayOut(dpi, POINT{suggested.left, suggested.top});
 }
 
 void MainWindow::OnActivate(WPARAM state) {
@@ -197,10 +222,34 @@ void MainWindow::OnDestroy() {
   KillTimer(hwnd_, kTimer1Id);
   KillTimer(hwnd_, kDeviceChangeTimerId);
   deviceNotification_.Reset();
+  presetTooltips_.Stop();
   PostQuitMessage(0);
 }
 
 // Layout ------------------------------------------------------------------------------------
+
+void MainWindow::LayOut(unsigned dpi, std::optional<POINT> topLeft) {
+  controls_.ApplyDpi(dpi);
+  presetTooltips_.ApplyDpi(Dpi(), controls_.Font());
+  LOGFONTW tooltipFont{};
+  if (dpiCompatibility_.TooltipFont(Dpi(), tooltipFont)) controls_.SetTooltipFont(tooltipFont);
+  LoadIcons();
+  const SIZE frame = FrameSize(Dpi());
+  SetWindowPos(hwnd_, nullptr, topLeft ? topLeft->x : 0, topLeft ? topLeft->y : 0, frame.cx, frame.cy,
+               SWP_NOZORDER | SWP_NOACTIVATE | (topLeft ? 0 : SWP_NOMOVE));
+}
+
+// The sizes the caption and the taskbar ask for at the window's DPI, drawn for that size
+// (window/res/tornak.ico holds one image per common scale) rather than stretched.
+void MainWindow::LoadIcons() {
+  UniqueIcon forCaption(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXSMICON, Dpi()), 0));
+  UniqueIcon forTaskbar(LoadProgramIcon(dpiCompatibility_.SystemMetric(SM_CXICON, Dpi()), 0));
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(forCaption.Get()));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(forTaskbar.Get()));
+  // The window let go of the old ones above, so they can go now.
+  smallIcon_ = std::move(forCaption);
+  bigIcon_ = std::move(forTaskbar);
+}
 
 SIZE MainWindow::FrameSize(unsigned dpi) const {
   const SIZE client{TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,8 +14,10 @@
 #include "system/handles_win.hpp"
 #include "window/base_window.hpp"
 #include "window/controls.hpp"
+#include "window/driver_package_reader.hpp"
 #include "window/dpi_compatibility.hpp"
 #include "window/event_boundary.hpp"
+#include "window/preset_tooltips.hpp"
 
 namespace tornak {
 
@@ -25,11 +28,13 @@ inline constexpr wchar_t kWindowCaption[] = L"Kavren PID changer";
 using MessageBoxFunction = std::function<int(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type)>;
 
 // The one window of the program: the bridge's identity, refreshed at every tick of Timer1
-// (window/timing.hpp), and the three buttons that rewrite its product ID.
+// (window/timing.hpp), and the buttons (kIdentityPresets) that rewrite its product ID.
 class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
  public:
-  // libraries and dpi must outlive the window.
-  MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox = &MessageBoxW);
+  // libraries and dpi must outlive the window. The buttons' tooltips tell of the driver packages
+  // in packagesFolder (a trailing separator): the system's, or a test's.
+  MainWindow(const VendorLibraries& libraries, const DpiCompatibility& dpi, MessageBoxFunction messageBox = &MessageBoxW,
+             std::wstring packagesFolder = InstalledPackagesFolder());
   ~MainWindow() override;
 
   // Creates the window, centred and hidden, runs Form_Load (whose boxes therefore come before
@@ -43,6 +48,8 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   HWND Control(std::string_view name) const { return controls_.Control(name); }
   // The tooltip window that shows clipped read-outs in full.
   HWND Tooltips() const noexcept { return controls_.Tooltips(); }
+  // The tooltip window of the preset buttons.
+  HWND ButtonTooltips() const noexcept { return presetTooltips_.Tooltips(); }
 
   // Once the window is gone, both throw WindowClosed.
   void SetFieldText(DisplayField field, const Text& text) override;
@@ -57,6 +64,8 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   void Preset_Click(const IdentityPreset& preset);
 
   void ReportFault(const std::string& message, bool news);
+  // After every event and every reading of the driver packages.
+  void UpdatePresetTooltips();
   void ShowBox(const std::wstring& text, const wchar_t* caption);
 
   LRESULT OnCreate();
@@ -68,6 +77,10 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   void OnSetFocus();
   void OnDestroy();
 
+  // Lays the window out for `dpi` (controls, fonts, icons) and gives it its size there, at
+  // `topLeft` where given, else where it is.
+  void LayOut(unsigned dpi, std::optional<POINT> topLeft);
+  void LoadIcons();
   SIZE FrameSize(unsigned dpi) const;
   void CentreOnScreen();
 
@@ -77,8 +90,12 @@ class MainWindow final : public BaseWindow<MainWindow>, public IdentityDisplay {
   BridgeState state_;
   EventBoundary events_;
   Controls controls_;
+  std::wstring packagesFolder_;
+  PresetTooltips presetTooltips_;
   UniqueDeviceNotification deviceNotification_;
   HWND lastFocus_ = nullptr;
+  UniqueIcon smallIcon_;
+  UniqueIcon bigIcon_;
 };
 
 }  // namespace tornak

@@ -14,7 +14,7 @@ cat >"$scratch/bin/wine" <<'EOF'
 #!/bin/sh
 echo "wine $*" >>"$STUB_CALLS"
 [ "$1" = wineboot ] || exit 0
-mkdir -p "$WINEPREFIX/drive_c/windows/system32"
+mkdir -p "$WINEPREFIX/drive_c/windows/system32" "$WINEPREFIX/drive_c/windows/inf"
 if [ "$STUB_HAS_32_BIT_PART" = yes ]; then
   mkdir -p "$WINEPREFIX/drive_c/windows/syswow64"
   touch "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll"
@@ -48,7 +48,7 @@ prepare() {
 
 # An old prefix: ready, holding a file of the person's, with or without the 32-bit libraries.
 old_prefix() {
-  mkdir -p "$scratch/$1/drive_c/windows/system32"
+  mkdir -p "$scratch/$1/drive_c/windows/system32" "$scratch/$1/drive_c/windows/inf"
   touch "$scratch/$1/.tornak-ready" "$scratch/$1/drive_c/kept.txt"
   if [ "$2" = yes ]; then
     mkdir -p "$scratch/$1/drive_c/windows/syswow64"
@@ -61,8 +61,15 @@ prepare new yes
 check "a new prefix is made" grep -qx "wine wineboot --init" "$scratch/new.calls"
 check "a new prefix is marked ready" test -f "$scratch/new/.tornak-ready"
 check "a new prefix lets the X11 driver place windows itself" grep -q "Managed /t REG_SZ /d N" "$scratch/new.calls"
+inf="$scratch/new/drive_c/windows/inf"
+check "a new prefix has a driver package for each button" \
+  test "$(cd "$inf" && echo oem*.inf)" = "oem0429233806.inf oem0429260000.inf oem0429260001.inf"
+check "each package names its button's identity for both bitnesses" \
+  test "$(grep -cFx '%DeviceDesc%=Install,USB\VID_10C4&PID_EA61' "$inf/oem0429260001.inf")" = 2
+rm "$inf/oem0429260001.inf"
 prepare new yes
 check "a ready prefix is not made again" test ! -s "$scratch/new.calls"
+check "a package removed from a prefix stays removed" test ! -e "$inf/oem0429260001.inf"
 
 # A prefix made before Wine's 32-bit part was installed is made anew, and says so.
 old_prefix stale no
@@ -78,6 +85,8 @@ old_prefix whole yes
 prepare whole yes
 check "a prefix with the 32-bit libraries is kept" test -e "$scratch/whole/drive_c/kept.txt"
 check "a prefix with the 32-bit libraries is not made again" test ! -s "$scratch/whole.calls"
+check "a prefix made before the driver packages gets them" \
+  test -f "$scratch/whole/drive_c/windows/inf/oem0429233806.inf"
 old_prefix only64 no
 prepare only64 no
 check "without Wine's 32-bit part the prefix is kept" test -e "$scratch/only64/drive_c/kept.txt"

@@ -44,24 +44,26 @@ CP210x_STATUS Written(std::optional<std::uint16_t>& pending, std::uint32_t id) {
 }
 
 // The index-th bridge `generation` counts now, in attach order (the order devices are indexed in),
-// or nullptr. One that is off the bus after a reset counts for neither generation.
+// or nullptr. One that is off the bus after a reset, or has no driver, counts for neither
+// generation.
 const Bridge* Visible(const State& state, LibraryGeneration generation, std::uint32_t index) {
   const std::int64_t now = NowMilliseconds();
   for (const Bridge& bridge : state.bridges) {
     const bool seen = bridge.seenBy == Visibility::Both ||
                       (bridge.seenBy == Visibility::New) == (generation == LibraryGeneration::New);
-    if (seen && bridge.awayUntil <= now && index-- == 0) return &bridge;
+    if (seen && bridge.awayUntil <= now && state.HasDriverPackage(bridge.Id()) && index-- == 0) return &bridge;
   }
   return nullptr;
 }
 
-// look(bridge) for the bridge behind an open handle, or the status telling why there is none.
+// look(bridge) for the bridge behind an open handle, or the status telling why there is none:
+// it went away, or has no driver now.
 template <typename Look>
 CP210x_STATUS WithBridge(State& state, CP210x_HANDLE handle, Look look) {
   const OpenHandle* open = state.FindHandle(ValueOf(handle));
   if (open == nullptr) return kInvalidHandle;
   Bridge* bridge = open->bridge.empty() ? nullptr : state.FindBridge(open->bridge);
-  return bridge == nullptr ? kDeviceNotFound : look(*bridge);
+  return bridge == nullptr || !state.HasDriverPackage(bridge->Id()) ? kDeviceNotFound : look(*bridge);
 }
 
 }  // namespace
@@ -121,12 +123,11 @@ CP210x_STATUS BridgeModel::CP210x_Reset(CP210x_HANDLE handle) {
       changed.pendingPid.reset();
     });
     awayAfterReset_ = bridge.reenumerationMs;
-    if (bridge.reenumerationMs > 0) {
-      // Off the bus: nothing counts it until it is back, and what was open on it stays dead.
-      bridge.awayUntil = NowMilliseconds() + bridge.reenumerationMs;
-      for (OpenHandle& open : state_.handles)
-        if (open.bridge == bridge.name) open.bridge.clear();
-    }
+    // Off the bus: nothing counts it until it is back. Back under an identity that no driver
+    // package names: nothing counts it until one is installed. Either way what was open on it
+    // stays dead.
+    if (bridge.reenumerationMs > 0) bridge.awayUntil = NowMilliseconds() + bridge.reenumerationMs;
+    if (bridge.reenumerationMs > 0 || !state_.HasDriverPackage(bridge.Id())) state_.OrphanHandles(bridge.name);
     return kSuccess;
   });
 }

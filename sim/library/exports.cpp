@@ -28,10 +28,13 @@ std::mutex serialised;
 #ifdef TORNAK_SIM_IN_MEMORY
 // The benchmark's build: the state lives in this process alone, seeded with the bridge
 // `tornak-sim attach` makes, so that a caller's polling is timed without the file work.
-State memory{.bridges = {DefaultBridge("bridge1")}, .failures = {}, .handles = {}};
+State memory{.bridges = {DefaultBridge("bridge1")}, .failures = {}, .handles = {}, .withoutDriverPackage = {}};
 #else
 StateCache cache;
 
+// The entry points whose operation writes the state (a handle opened or closed, an ID written, a
+// reset): only these run as a read-modify-write of the state file. One that writes and is missing
+// here changes a copy that is thrown away, so a new entry point that writes needs its line.
 bool Changes(std::string_view operation) {
   return operation == "CP210x_Open" || operation == "CP210x_Close" || operation == "CP210x_Reset" ||
          operation == "CP210x_SetPid" || operation == "CP210x_SetVid";
@@ -85,6 +88,10 @@ CP210x_STATUS Call([[maybe_unused]] std::string_view name, Operation operation) 
 
 // Each entry point from the one list of shapes, which the binding's types come from too. A
 // failure the state injects for it is returned in place of the operation, which then does nothing.
+// It is applied under the process's mutex and, for the writing calls (Changes), inside the state
+// file's lock, which another process breaks as a dead holder's once it is older than
+// staleAfterMilliseconds (sim/state/store.hpp): an injected fault must answer at once and never
+// wait (no simulated time-out), or it stalls the tool and the other library.
 #define SIM_DEFINE_EXPORT(name, params, args)                                                 \
   extern "C" SIM_EXPORT CP210x_STATUS CP210X_CALL name params {                               \
     return Call(#name, [&](BridgeModel& model, const State& state) {                          \

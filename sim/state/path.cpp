@@ -24,4 +24,25 @@ std::optional<std::string> StatePath(const EnvironmentLookup& environment, bool 
 
 std::optional<std::string> StatePath() { return StatePath(platform::EnvironmentVariable, platform::kWindows); }
 
+std::optional<std::string> DriverPackageFolder(const EnvironmentLookup& environment, bool windows,
+                                               const std::optional<std::string>& wineWindowsFolder) {
+  if (windows && !wineWindowsFolder) return std::nullopt;
+  const std::string inPrefix = "/drive_c/windows/inf";
+  if (auto prefix = environment("WINEPREFIX")) return NativeStatePath(*prefix, windows) + inPrefix;
+  if (windows) return *wineWindowsFolder + "inf";
+  if (auto prefix = environment("TORNAK_WINEPREFIX")) return *prefix + inPrefix;
+  auto cache = environment("XDG_CACHE_HOME");
+  if (!cache) {
+    const auto home = environment("HOME");
+    if (!home) return std::nullopt;
+    cache = *home + "/.cache";
+  }
+  const auto dpi = environment("TORNAK_WINE_DPI");
+  return *cache + "/tornak/wineprefix" + (dpi ? "-dpi" + *dpi : std::string()) + inPrefix;
+}
+
+std::optional<std::string> DriverPackageFolder() {
+  return DriverPackageFolder(platform::EnvironmentVariable, platform::kWindows, platform::WineWindowsFolder());
+}
+
 }  // namespace tornak::sim

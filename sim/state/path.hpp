@@ -25,4 +25,15 @@ std::optional<std::string> StatePath(const EnvironmentLookup& environment, bool 
 // The same for this process on this platform.
 std::optional<std::string> StatePath();
 
+// The INF folder of the Wine prefix the simulated libraries run in, where tornak-sim keeps the
+// simulated PC's driver packages. Found as scripts/wine-env finds the prefix: WINEPREFIX when
+// set, as for Wine itself; else, for a Windows program under Wine (wineWindowsFolder: its Windows
+// folder, with a trailing separator), that folder's INF; else TORNAK_WINEPREFIX, else
+// ${XDG_CACHE_HOME:-$HOME/.cache}/tornak/wineprefix (-dpiN after it for TORNAK_WINE_DPI=N).
+// nullopt on a real Windows, where packages are not simulated, and with none of the variables.
+std::optional<std::string> DriverPackageFolder(const EnvironmentLookup& environment, bool windows,
+                                               const std::optional<std::string>& wineWindowsFolder);
+// The same for this process.
+std::optional<std::string> DriverPackageFolder();
+
 }  // namespace tornak::sim

@@ -35,9 +35,23 @@ std::optional<CP210x_STATUS> State::InjectedFailure(std::string_view operation, 
 bool State::Detach(std::string_view name) {
   const auto before = bridges.size();
   std::erase_if(bridges, [&](const Bridge& bridge) { return bridge.name == name; });
+  OrphanHandles(name);
+  return bridges.size() != before;
+}
+
+void State::OrphanHandles(std::string_view name) {
   for (OpenHandle& handle : handles)
     if (handle.bridge == name) handle.bridge.clear();
-  return bridges.size() != before;
+}
+
+void State::SetDriverPackage(UsbId id, bool installed) {
+  if (installed) {
+    withoutDriverPackage.erase(id);
+    return;
+  }
+  withoutDriverPackage.insert(id);
+  for (const Bridge& bridge : bridges)
+    if (bridge.Id() == id) OrphanHandles(bridge.name);
 }
 
 Bridge DefaultBridge(std::string name, std::string serial) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,14 @@ std::optional<Value> Named(const std::array<std::string_view, N>& names, std::st
 // A real bridge is back within a few seconds; a longer time is a typing error.
 inline constexpr std::uint32_t kMaxReenumerationMs = 60000;
 
+// A USB identity, as a driver package names the devices it serves (USB\VID_10C4&PID_EA61).
+struct UsbId {
+  std::uint16_t vid = 0;
+  std::uint16_t pid = 0;
+
+  auto operator<=>(const UsbId&) const = default;
+};
+
 // One simulated bridge. Strings are raw bytes: whatever the library hands out, unchanged.
 struct Bridge {
   std::string name;
@@ -65,6 +74,7 @@ struct Bridge {
   std::uint32_t reenumerationMs = 0;  // at most kMaxReenumerationMs
   std::int64_t awayUntil = 0;
 
+  UsbId Id() const { return {vid, pid}; }
   bool operator==(const Bridge&) const = default;
 };
 
@@ -110,6 +120,10 @@ struct State {
   std::array<std::uint64_t, kGenerationCount> opens{};
   std::array<std::uint64_t, kGenerationCount> closes{};
   std::uint64_t nextHandle = 1;  // a sequence number; the library turns it into a handle value
+  // The identities the simulated PC has no driver package for; it has one for every other. A
+  // bridge under one of them has no driver, as a real one that Windows bound none to: neither
+  // generation sees it, and its handles fail.
+  std::set<UsbId> withoutDriverPackage;
 
   Bridge* FindBridge(std::string_view name);
   const Bridge* FindBridge(std::string_view name) const;
@@ -118,6 +132,12 @@ struct State {
   std::optional<CP210x_STATUS> InjectedFailure(std::string_view operation, LibraryGeneration generation) const;
   // Removes the bridge; its open handles stay, but lead nowhere. False when there is none.
   bool Detach(std::string_view name);
+  // The open handles on the bridge lead nowhere from now on, as when it leaves the bus.
+  void OrphanHandles(std::string_view name);
+  bool HasDriverPackage(UsbId id) const { return !withoutDriverPackage.contains(id); }
+  // Installs or removes the package for `id`. A bridge under it loses its driver with the
+  // package: what was open on it stays dead when the package comes back.
+  void SetDriverPackage(UsbId id, bool installed);
 
   bool operator==(const State&) const = default;
 };

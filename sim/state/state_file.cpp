@@ -132,7 +132,7 @@ Bridge ReadBridge(const Json& json) {
 }
 
 State ReadState(const Json& json) {
-  Object(json, {kVersionKey, "bridges", "failures", "handles", "opens", "closes", "next_handle"});
+  Object(json, {kVersionKey, "bridges", "failures", "handles", "opens", "closes", "next_handle", "no_driver_package"});
   const Json& version = json.at(kVersionKey);
   if (Whole<std::uint64_t>(version) != kVersion)
     Fail(version, "version " + Shown(version) + " is not supported; this build reads " + std::to_string(kVersion));
@@ -172,6 +172,10 @@ State ReadState(const Json& json) {
   state.closes = Counts(json.at("closes"));
   state.nextHandle = Whole<std::uint64_t>(json.at("next_handle"));
   if (state.nextHandle == 0) Fail(json.at("next_handle"), "must be above 0");
+  if (json.contains("no_driver_package"))
+    for (const Json& id : List(json.at("no_driver_package")))
+      if (!state.withoutDriverPackage.insert(Take(id, "VID:PID such as \"10C4:EA61\"", ParseUsbId)).second)
+        Fail(id, "a second entry for " + Shown(id));
   return state;
 }
 
@@ -226,10 +230,11 @@ static void to_json(OrderedJson& json, const OpenHandle& handle) {
 }
 
 std::string FormatState(const State& state) {
-  const OrderedJson json{{kVersionKey, kVersion},           {"bridges", state.bridges},
-                         {"failures", state.failures},      {"handles", state.handles},
-                         {"opens", CountsJson(state.opens)}, {"closes", CountsJson(state.closes)},
-                         {"next_handle", state.nextHandle}};
+  OrderedJson json{{kVersionKey, kVersion},           {"bridges", state.bridges},
+                   {"failures", state.failures},      {"handles", state.handles},
+                   {"opens", CountsJson(state.opens)}, {"closes", CountsJson(state.closes)},
+                   {"next_handle", state.nextHandle}};
+  for (const UsbId& id : state.withoutDriverPackage) json["no_driver_package"].push_back(UsbIdText(id));
   return json.dump(2) + "\n";
 }
 
@@ -254,6 +259,16 @@ std::optional<std::uint16_t> ParseId(std::string_view text) {
   text = AfterHexPrefix(text).value_or(text);
   return text.size() <= 4 ? ParseNumber<std::uint16_t>(text, 16) : std::nullopt;
 }
+
+std::optional<UsbId> ParseUsbId(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const auto vid = ParseId(text.substr(0, colon));
+  const auto pid = ParseId(text.substr(colon + 1));
+  return vid && pid ? std::optional(UsbId{*vid, *pid}) : std::nullopt;
+}
+
+std::string UsbIdText(UsbId id) { return HexDigits(id.vid, 4) + ":" + HexDigits(id.pid, 4); }
 
 std::optional<std::string> BytesFromHex(std::string_view hex) {
   if (hex.size() % 2 != 0) return std::nullopt;

@@ -16,7 +16,9 @@ namespace tornak::sim {
 // "path"}; "pending_vid", "pending_pid", "serial_length", "product_length", "unterminated",
 // "reenumeration_ms" and "away_until" only when set), "failures" ({"operation", "status",
 // "generation" unless both}), "handles" ({"value", "generation", "bridge", null once it went
-// away}), "opens" and "closes" ({"new", "old"}) and "next_handle". IDs, statuses and handle
+// away}), "opens" and "closes" ({"new", "old"}), "next_handle", and "no_driver_package" (a list of
+// identities such as "10C4:EA61") only when the simulated PC lacks some; without it, the PC has a
+// driver package for every identity. IDs, statuses and handle
 // values are hex strings; a byte string is plain text while it is printable ASCII, else
 // {"hex": ...} of its bytes, so that every byte survives. A cut-off file is not JSON, and fails.
 std::string FormatState(const State& state);
@@ -44,6 +46,9 @@ std::optional<Number> ParseNumber(std::string_view text, int base = 10) {
 constexpr bool PrintableAscii(char c) { return c >= 0x20 && c <= 0x7E; }
 // A VID or PID: one to four hex digits, "0x" allowed.
 std::optional<std::uint16_t> ParseId(std::string_view text);
+// A USB identity: a VID and a PID as ParseId takes them, joined by ':' ("10C4:EA61").
+std::optional<UsbId> ParseUsbId(std::string_view text);
+std::string UsbIdText(UsbId id);  // "10C4:EA61"
 // "41ff00" -> the three bytes 0x41 0xFF 0x00; an even number of digits.
 std::optional<std::string> BytesFromHex(std::string_view hex);
 // A status: signed decimal, or "0x" and up to eight hex digits giving its bits.

@@ -67,10 +67,12 @@ State ReadState(const std::string& path) {
   return bytes ? ParseState(*bytes, path) : State{};
 }
 
-void WriteState(const std::string& path, const State& state) {
+void WriteState(const std::string& path, const State& state) { ReplaceFile(path, FormatState(state)); }
+
+void ReplaceFile(const std::string& path, const std::string& bytes) {
   const std::string temporary = TemporaryPath(path);
   try {
-    WriteWhole(temporary, FormatState(state));
+    WriteWhole(temporary, bytes);
     platform::RenameOver(temporary, path);
   } catch (...) {
     std::error_code ignored;

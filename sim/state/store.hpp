@@ -39,6 +39,8 @@ State ReadState(const std::string& path);
 // Replaces the file at `path` in one step, through a temporary file in the same folder: a
 // reader sees the old state or the new one, never part of either. Does not take the lock.
 void WriteState(const std::string& path, const State& state);
+// The same for any file's bytes. The temporary file's name is `path` and a suffix ending in ".tmp".
+void ReplaceFile(const std::string& path, const std::string& bytes);
 
 // Reads, changes and writes the state under the lock, so that concurrent changes all count.
 // `change` returns whether there is anything to write; what it throws passes through, with

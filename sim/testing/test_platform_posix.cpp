@@ -61,4 +61,8 @@ std::vector<unsigned long> AnnouncementWatcher::Await(std::size_t, int) { return
 
 bool LibraryLoaded(const std::string&) { return false; }
 
+std::optional<std::vector<std::string>> InfLine(const std::string&, const std::string&, const std::string&) {
+  return std::nullopt;
+}
+
 }  // namespace tornak::sim::test

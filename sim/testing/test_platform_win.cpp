@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <dbt.h>
+#include <setupapi.h>
 
 #include <stdexcept>
 
@@ -108,5 +109,24 @@ std::vector<unsigned long> AnnouncementWatcher::Await(std::size_t count, int mil
 }
 
 bool LibraryLoaded(const std::string& fileName) { return GetModuleHandleW(Utf8ToWide(fileName).c_str()) != nullptr; }
+
+std::optional<std::vector<std::string>> InfLine(const std::string& path, const std::string& section,
+                                                const std::string& key) {
+  const UniqueHandle<HINF, SetupCloseInfFile, -1> inf(
+      SetupOpenInfFileW(Utf8ToWide(path).c_str(), nullptr, INF_STYLE_WIN4, nullptr));
+  if (!inf) return std::nullopt;
+  INFCONTEXT line{};
+  const std::wstring wideSection = Utf8ToWide(section);
+  const std::wstring wideKey = Utf8ToWide(key);
+  if (!SetupFindFirstLineW(inf.Get(), wideSection.c_str(), key.empty() ? nullptr : wideKey.c_str(), &line))
+    return std::nullopt;
+  std::vector<std::string> fields;
+  for (DWORD field = 0; field <= SetupGetFieldCount(&line); ++field) {
+    wchar_t text[512];
+    if (!SetupGetStringFieldW(&line, field, text, 512, nullptr)) return std::nullopt;
+    fields.push_back(WideToUtf8(text));
+  }
+  return fields;
+}
 
 }  // namespace tornak::sim::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,12 @@ class AnnouncementWatcher {
 
 // Whether a library of this base name is loaded in this process (Windows only).
 bool LibraryLoaded(const std::string& fileName);
+
+// A line of a WIN4 INF as Windows' own parser (SetupAPI) reads it: its key, then its fields, with
+// %strkey% resolved. The line whose key is `key`, or the section's first line. nullopt when the
+// parser takes no such file, section or line, and always on POSIX, which has no parser.
+std::optional<std::vector<std::string>> InfLine(const std::string& path, const std::string& section,
+                                                const std::string& key = {});
 
 // A program started with arguments; waited for on Wait() or, failing that, on destruction.
 class ChildProcess {

@@ -211,6 +211,53 @@ TEST_F(Library, NewIdsTakeEffectAtResetAndAreKept) {
   EXPECT_EQ(List(new_, 0, kListDescription), "description b");
 }
 
+// A press writes an identity that no driver package on the PC names: after the reset the bridge
+// has no driver, so neither generation sees it and what was open on it stays dead, until a
+// package for that identity is installed. Every other identity has a package, as by default.
+TEST_F(Library, BridgeUnderAnIdentityWithoutDriverPackageIsGoneUntilOneIsInstalled) {
+  constexpr UsbId kXpress{0x10C4, 0xEA61};
+  State state = WithBridges({MakeBridge("b", Visibility::Both), MakeBridge("other", Visibility::New)});
+  state.withoutDriverPackage = {kXpress};
+  Save(state);
+  auto counts = [&] {
+    std::array<std::uint32_t, 2> count{99, 99};
+    EXPECT_EQ(new_.CP210x_GetNumDevices(&count[0]), kSuccess);
+    EXPECT_EQ(old_.CP210x_GetNumDevices(&count[1]), kSuccess);
+    return count;
+  };
+  EXPECT_EQ(counts(), (std::array<std::uint32_t, 2>{2, 1}));
+  CP210x_HANDLE handle = Open(new_);
+  CP210x_HANDLE onOld = Open(old_);
+  ASSERT_EQ(new_.CP210x_SetPid(handle, kXpress.pid), kSuccess);
+  ASSERT_EQ(new_.CP210x_Reset(handle), kSuccess);
+
+  EXPECT_EQ(counts(), (std::array<std::uint32_t, 2>{1, 0}));
+  EXPECT_EQ(List(new_, 0, kListSerialNumber), "serial other");
+  std::uint16_t pid = 0;
+  EXPECT_EQ(new_.CP210x_GetDevicePid(handle, &pid), kDeviceNotFound);
+  EXPECT_EQ(old_.CP210x_GetDevicePid(onOld, &pid), kDeviceNotFound);
+  EXPECT_EQ(new_.CP210x_SetPid(handle, 0xEA60), kDeviceNotFound) << "no button can switch it back";
+  EXPECT_EQ(Saved().bridges.at(0).pid, kXpress.pid);
+
+  UpdateState(file_.Path(), [&](State& saved) {
+    saved.SetDriverPackage(kXpress, true);
+    return true;
+  });
+  EXPECT_EQ(counts(), (std::array<std::uint32_t, 2>{2, 1}));
+  EXPECT_EQ(Pid(old_, Open(old_)), kXpress.pid);
+  EXPECT_EQ(old_.CP210x_GetDevicePid(onOld, &pid), kDeviceNotFound) << "a handle from before the reset came back";
+  EXPECT_EQ(new_.CP210x_Close(handle), kSuccess);
+
+  // Removing the package of a bridge that is there takes its driver away at once.
+  CP210x_HANDLE other = Open(new_, 1);
+  UpdateState(file_.Path(), [](State& saved) {
+    saved.SetDriverPackage({0x10C4, 0xEA60}, false);
+    return true;
+  });
+  EXPECT_EQ(counts(), (std::array<std::uint32_t, 2>{1, 1}));
+  EXPECT_EQ(new_.CP210x_GetDevicePid(other, &pid), kDeviceNotFound);
+}
+
 // The bridge leaves the bus at the reset and comes back when its time is over. The library that
 // reset it is freed at once; its announcement of the return must still come, and the process
 // live on.

@@ -39,6 +39,7 @@ State FullState() {
   state.opens = {7, 3};
   state.closes = {6, 2};
   state.nextHandle = 0xFFFFFFFF5;
+  state.withoutDriverPackage = {{0x10C4, 0xEA61}, {0x0000, 0xFFFF}};
   return state;
 }
 
@@ -50,8 +51,11 @@ TEST(StateFile, RoundTripKeepsEveryFieldAndByteAndPlainTextStaysReadable) {
   for (const char* plain :
        {"\"name\": \"bridge1\"", "\"product\": \"CP2102 USB to UART Bridge Controller\"", "\"vid\": \"10C4\"",
         "\"status\": \"0x00005304\"", "\"bridge\": null", "\"unterminated\": [\n        \"serial\",\n        \"path\"",
-        "\"hex\": \"410042FF25220A0D"})
+        "\"hex\": \"410042FF25220A0D", "\"no_driver_package\": [\n    \"0000:FFFF\",\n    \"10C4:EA61\"\n  ]"})
     EXPECT_NE(text.find(plain), std::string::npos) << plain << " missing from:\n" << text;
+  // A PC with a driver package for every identity writes the file as before it knew of them, and
+  // reads such a file so.
+  EXPECT_EQ(FormatState(State{}).find("no_driver_package"), std::string::npos);
 }
 
 TEST(StateFile, EveryCutOffFileIsRejected) {
@@ -138,6 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                          "\"handles\": [{\"value\": \"7E57\", \"generation\": \"new\", "
                          "\"bridge\": \"nowhere\"}]"),
                   "/handles/0/bridge: no bridge is named \"nowhere\""},
+        Malformed{"package", Edited("\"next_handle\": 1", "\"next_handle\": 1, \"no_driver_package\": [\"10C4-EA61\"]"),
+                  "/no_driver_package/0: expected VID:PID such as \"10C4:EA61\", found \"10C4-EA61\""},
+        Malformed{"packages", Edited("\"next_handle\": 1", "\"next_handle\": 1, \"no_driver_package\": \"10C4:EA61\""),
+                  "/no_driver_package: expected a list, found \"10C4:EA61\""},
+        Malformed{"repeated",
+                  Edited("\"next_handle\": 1",
+                         "\"next_handle\": 1, \"no_driver_package\": [\"10C4:EA61\", \"10c4:0xea61\"]"),
+                  "/no_driver_package/1: a second entry for \"10c4:0xea61\""},
         Malformed{"counts", Edited("\"old\": 0\n  },\n  \"closes\"", "\"old\": 0.5\n  },\n  \"closes\""),
                   "/opens/old: expected a whole number"}),
     [](const testing::TestParamInfo<Malformed>& info) { return std::string(info.param.what); });
@@ -150,6 +162,10 @@ TEST(StateFile, ValueFormsAreStrict) {
   EXPECT_EQ(ParseStatus("0xFFFFFFFF"), -1);
   EXPECT_EQ(ParseStatus("-2"), -2);
   for (const char* bad : {"", "0x123456789", "2147483648", "0x-1", "five"}) EXPECT_FALSE(ParseStatus(bad)) << bad;
+  EXPECT_EQ(ParseUsbId("10c4:0xEA61"), (UsbId{0x10C4, 0xEA61}));
+  EXPECT_EQ(UsbIdText({0x403, 0x1}), "0403:0001");
+  for (const char* bad : {"", "10C4", "10C4:", ":EA61", "10C4:EA61:1", "10C4 :EA61", "10000:1", "10C4/EA61"})
+    EXPECT_FALSE(ParseUsbId(bad)) << bad;
   EXPECT_EQ(BytesFromHex("41ff00"), "A\xFF\0"s);
   EXPECT_FALSE(BytesFromHex("41F"));
   EXPECT_FALSE(BytesFromHex("4G"));

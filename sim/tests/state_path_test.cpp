@@ -39,5 +39,23 @@ TEST(StatePath, PerUserDefaults) {
   EXPECT_EQ(StatePath(Environment({{"HOME", "/home/u"}}), true), std::nullopt);
 }
 
+// The simulated driver packages go where the scripts' Wine prefix keeps its installed ones.
+TEST(DriverPackageFolder, IsThePrefixTheScriptsUse) {
+  const std::optional<std::string> wine = "C:\\windows\\";
+  const auto both = Environment({{"WINEPREFIX", "/p"}, {"TORNAK_WINEPREFIX", "/t"}, {"HOME", "/h"}});
+  EXPECT_EQ(DriverPackageFolder(both, true, std::nullopt), std::nullopt) << "a real Windows";
+  EXPECT_EQ(DriverPackageFolder(both, true, wine), "Z:/p/drive_c/windows/inf");
+  EXPECT_EQ(DriverPackageFolder(both, false, std::nullopt), "/p/drive_c/windows/inf");
+  EXPECT_EQ(DriverPackageFolder(Environment({{"TORNAK_WINEPREFIX", "/t"}}), true, wine), "C:\\windows\\inf");
+  EXPECT_EQ(DriverPackageFolder(Environment({{"TORNAK_WINEPREFIX", "/t"}, {"XDG_CACHE_HOME", "/c"}}), false, {}),
+            "/t/drive_c/windows/inf");
+  EXPECT_EQ(DriverPackageFolder(Environment({{"XDG_CACHE_HOME", "/c"}, {"HOME", "/h"}, {"TORNAK_WINE_DPI", "144"}}),
+                                false, {}),
+            "/c/tornak/wineprefix-dpi144/drive_c/windows/inf");
+  EXPECT_EQ(DriverPackageFolder(Environment({{"HOME", "/h"}}), false, {}),
+            "/h/.cache/tornak/wineprefix/drive_c/windows/inf");
+  EXPECT_EQ(DriverPackageFolder(Environment({}), false, {}), std::nullopt);
+}
+
 }  // namespace
 }  // namespace tornak::sim

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "sim/platform.hpp"
 #include "sim/state/store.hpp"
 #include "sim/testing/test_support.hpp"
+#include "sim/tool/driver_packages.hpp"
 #include "sim/tool/tool.hpp"
 
 namespace tornak::sim {
@@ -19,6 +23,21 @@ struct Outcome {
 
 class Tool : public testing::Test {
  protected:
+  // The Wine prefix the tool finds is the test's own, with no INF folder until a test makes one.
+  void SetUp() override { test::SetEnvironment("WINEPREFIX", file_.Folder() + "/prefix"); }
+  void TearDown() override {
+    if (wineprefix_) test::SetEnvironment("WINEPREFIX", *wineprefix_);
+    else test::UnsetEnvironment("WINEPREFIX");
+  }
+  std::string InfFolder() const { return file_.Folder() + "/prefix/drive_c/windows/inf"; }
+  std::vector<std::string> InfFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(platform::FilePath(InfFolder())))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   Outcome Run(const std::vector<std::string>& arguments) {
     std::ostringstream out;
     std::ostringstream err;
@@ -43,6 +62,7 @@ class Tool : public testing::Test {
   }
 
   test::TempStateFile file_;
+  const std::optional<std::string> wineprefix_ = platform::EnvironmentVariable("WINEPREFIX");
 };
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -159,6 +179,54 @@ TEST_F(Tool, FailAddsReplacesAndClearsInjectedStatuses) {
   EXPECT_EQ(Run({"fail", "CP210x_Open"}).code, kExitUsage);
 }
 
+TEST_F(Tool, DriverPackagesAreListedAddedAndRemovedWithTheirInfFiles) {
+  Ok({"attach"});
+  const std::string listed = Ok({"packages"});
+  for (const char* part : {"10C4:840E  installed\n", "10C4:EA60  installed, for bridge1\n", "10C4:EA61  installed\n",
+                           "INF files: none: no Wine prefix has "})
+    EXPECT_TRUE(Contains(listed, part)) << part << " missing from:\n" << listed;
+  // Without the prefix's INF folder, only the state changes.
+  EXPECT_TRUE(Contains(Ok({"package", "remove", "10c4:ea60"}), "INF file: none: no Wine prefix has "));
+  EXPECT_EQ(Saved().withoutDriverPackage, (std::set<UsbId>{{0x10C4, 0xEA60}}));
+  EXPECT_TRUE(Contains(Ok({"show"}), "10C4:EA60  none: no driver for bridge1; neither generation sees it\n"));
+
+  std::filesystem::create_directories(platform::FilePath(InfFolder()));
+  constexpr UsbId kXpress{0x10C4, 0xEA61};
+  const std::string name = DriverPackageFileName(kXpress);
+  EXPECT_EQ(name, "oem0429260001.inf");
+  EXPECT_TRUE(Contains(Ok({"package", "add", "10C4:EA61"}), "Wrote " + InfFolder()));
+  ASSERT_EQ(InfFiles(), std::vector<std::string>{name});
+  const std::string inf = InfFolder() + "/" + name;
+  const auto text = platform::ReadFileBytes(inf);
+  EXPECT_EQ(text, DriverPackageInf(kXpress));
+  EXPECT_EQ(text->find('@'), std::string::npos) << "a placeholder left:\n" << *text;
+  if (platform::kWindows) {
+    // Windows' own parser reads it, for either bitness of Windows.
+    const std::vector<std::string> model{"Simulated CP210x bridge (VID 10C4, PID EA61)", "Install",
+                                         "USB\\VID_10C4&PID_EA61"};
+    EXPECT_EQ(test::InfLine(inf, "Models.NTx86"), model);
+    EXPECT_EQ(test::InfLine(inf, "Models.NTamd64"), model);
+    EXPECT_EQ(test::InfLine(inf, "Manufacturer"),
+              (std::vector<std::string>{"Simulated bridge (tornak-sim)", "Models", "NTx86", "NTamd64"}));
+    EXPECT_EQ(test::InfLine(inf, "Version", "Provider"),
+              (std::vector<std::string>{"Provider", "Simulated bridge (tornak-sim)"}));
+    EXPECT_EQ(test::InfLine(inf, "Version", "Class"), (std::vector<std::string>{"Class", "Ports"}));
+  }
+
+  Ok({"package", "add", "10C4:EA60"});
+  EXPECT_TRUE(Saved().withoutDriverPackage.empty());
+  EXPECT_TRUE(Contains(Ok({"package", "remove", "10C4:EA61"}), "Removed " + InfFolder()));
+  EXPECT_EQ(Saved().withoutDriverPackage, (std::set<UsbId>{kXpress}));
+  EXPECT_EQ(InfFiles(), (std::vector<std::string>{"oem0429260000.inf"}));
+  EXPECT_TRUE(Contains(Ok({"packages"}), "INF files: " + InfFolder() + "\n"));
+
+  // Back to the empty state: a package for every identity, each button's INF written again.
+  Ok({"reset"});
+  EXPECT_EQ(Saved(), State{});
+  EXPECT_EQ(InfFiles(), (std::vector<std::string>{"oem0429233806.inf", "oem0429260000.inf",
+                                                  "oem0429260001.inf"}));
+}
+
 TEST_F(Tool, ShowListsEverything) {
   EXPECT_TRUE(Contains(Ok({"show"}), "none attached"));
   Ok({"attach", "--serial-hex", "00ff", "--serial-length", "99", "--unterminated", "list-description"});
@@ -218,7 +286,9 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
        {std::vector<std::string>{}, {"explode"}, {"--verbose", "show"}, {"show", "extra"}, {"attach", "--vid"},
         {"attach", "--vid", "12345"}, {"attach", "--serial-hex", "4"}, {"attach", "--seen", "all"},
         {"attach", "bad name"}, {"set", "bridge1"}, {"set"}, {"attach", "--serial-length", "256"},
-        {"attach", "--unterminated", "serial"}, {"--state"}, {"attach", "--reenumeration-ms", "60001"}}) {
+        {"attach", "--unterminated", "serial"}, {"--state"}, {"attach", "--reenumeration-ms", "60001"},
+        {"package"}, {"package", "add"}, {"package", "install", "10C4:EA61"}, {"package", "remove", "10C4"},
+        {"package", "add", "10C4:EA61:0"}, {"packages", "10C4:EA61"}}) {
     const Outcome outcome = Run(command);
     EXPECT_EQ(outcome.code, kExitUsage) << testing::PrintToString(command);
     EXPECT_TRUE(Contains(outcome.err, "--help")) << outcome.err;
@@ -233,7 +303,8 @@ TEST_F(Tool, UsageErrorsExitWithTwoAndPointToHelp) {
     EXPECT_EQ(help.code, kExitOk);
     for (const char* part : {"Usage: tornak-sim", "attach", "set", "detach", "fail", "show", "reset", "path",
                              "--state", "--pending-pid", "--list-path-hex", "--unterminated", "--clear",
-                             "--generation", "--reenumeration-ms", "Exit codes"})
+                             "--generation", "--reenumeration-ms", "packages", "package", "remove", "10C4:EA61",
+                             "Exit codes"})
       EXPECT_TRUE(Contains(help.out, part)) << part << " missing from:\n" << help.out;
   }
   const Outcome attachHelp = Run({"attach", "--help"});

@@ -1,8 +1,11 @@
 #include "sim/tool/tool.hpp"
 
+#include <set>
+
 #include "sim/sim_status.hpp"
 #include "convert/hex_digits.hpp"
 #include "sim/state/state_file.hpp"
+#include "sim/tool/driver_packages.hpp"
 
 namespace tornak::sim {
 namespace {
@@ -69,6 +72,26 @@ void ShowState(std::ostream& out, const std::string& path, bool fileExists, cons
 
   out << "Opens:  new " << state.opens[0] << ", old " << state.opens[1] << "\n";
   out << "Closes: new " << state.closes[0] << ", old " << state.closes[1] << "\n";
+  ShowDriverPackages(out, state);
+}
+
+void ShowDriverPackages(std::ostream& out, const State& state) {
+  out << "Driver packages (one for every VID and PID but those marked none):\n";
+  const std::vector<UsbId> presets = PresetIds();
+  std::set<UsbId> ids(presets.begin(), presets.end());
+  ids.insert(state.withoutDriverPackage.begin(), state.withoutDriverPackage.end());
+  for (const Bridge& bridge : state.bridges) ids.insert(bridge.Id());
+  for (const UsbId& id : ids) {
+    const bool installed = state.HasDriverPackage(id);
+    out << "  " << UsbIdText(id) << (installed ? "  installed" : "  none");
+    std::string bridges;
+    int count = 0;
+    for (const Bridge& bridge : state.bridges)
+      if (bridge.Id() == id) bridges += (count++ == 0 ? "" : ", ") + bridge.name;
+    if (count > 0) out << (installed ? ", for " : ": no driver for ") << bridges;
+    if (count > 0 && !installed) out << "; neither generation sees " << (count == 1 ? "it" : "them");
+    out << "\n";
+  }
 }
 
 }  // namespace tornak::sim

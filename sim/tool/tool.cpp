@@ -2,18 +2,23 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 
 #include "sim/platform.hpp"
 #include "sim/state/path.hpp"
 #include "sim/state/store.hpp"
+#include "sim/tool/driver_packages.hpp"
 
 namespace tornak::sim {
 namespace {
 
 constexpr char kNotes[] = R"(
 OPERATION is an entry point name such as CP210x_Open. STATUS is decimal or 0x hex.
+ID is a VID and a PID in hex, such as 10C4:EA61. The simulated PC has a driver package for every
+ID until one is removed; a bridge under an ID without one has no driver, and neither library
+generation sees it. Under Wine each package is an INF file in the Wine prefix's INF folder too.
 The state file is --state FILE, else $TORNAK_SIM_STATE, else a per-user default.
 Exit codes: 0 ok, 1 error, 2 usage error.
 )";
@@ -152,8 +157,22 @@ class Tool {
         [](const std::string& text) { return Named<LibraryGeneration>(kGenerationNames, text); },
         [this](LibraryGeneration generation) { generation_ = generation; });
 
-    AddCommand("show", "bridges, pending IDs, time away, failures, open handles, counts", &Tool::Show);
-    AddCommand("reset", "back to the empty state", &Tool::Reset);
+    AddCommand("packages", "the simulated PC's driver packages, and where their INF files are", &Tool::Packages);
+    auto* package = app_.add_subcommand("package", "add or remove the simulated PC's driver package for an ID");
+    package->require_subcommand(1);
+    for (const bool installed : {true, false}) {
+      auto* change = AddCommand(*package, installed ? "add" : "remove",
+                                installed ? "install a driver package for ID; a bridge under it is seen again"
+                                          : "remove the driver package for ID; a bridge under it has no driver",
+                                installed ? &Tool::AddPackage : &Tool::RemovePackage);
+      AddOption(*change, "ID", "", "VID:PID such as 10C4:EA61", "the identity", ParseUsbId, [this](UsbId id) {
+        packageId_ = id;
+      })->required();
+    }
+
+    AddCommand("show", "bridges, pending IDs, time away, failures, open handles, counts, driver packages",
+               &Tool::Show);
+    AddCommand("reset", "back to the empty state, with a driver package for every ID", &Tool::Reset);
     AddCommand("path", "print the state file's path", &Tool::PrintPath);
     AddCommand("help", "every command and option", &Tool::Help);
   }
@@ -181,7 +200,10 @@ class Tool {
   using Command = void (Tool::*)(std::ostream& out);
 
   CLI::App* AddCommand(const std::string& name, const std::string& help, Command command) {
-    return app_.add_subcommand(name, help)->callback([this, command] { command_ = command; });
+    return AddCommand(app_, name, help, command);
+  }
+  CLI::App* AddCommand(CLI::App& parent, const std::string& name, const std::string& help, Command command) {
+    return parent.add_subcommand(name, help)->callback([this, command] { command_ = command; });
   }
 
   CLI::Option* AddName(CLI::App& command, const std::string& help) {
@@ -276,8 +298,46 @@ class Tool {
     ShowState(out, path, bytes.has_value(), bytes ? ParseState(*bytes, path) : State{}, NowMilliseconds());
   }
 
+  // The Wine prefix's INF folder when there is one.
+  static std::optional<std::string> InfFolder(const std::optional<std::string>& folder) {
+    std::error_code error;
+    if (folder && std::filesystem::is_directory(platform::FilePath(*folder), error)) return folder;
+    return std::nullopt;
+  }
+
+  static std::string InfFolderNote(const std::optional<std::string>& folder) {
+    if (!folder)
+      return platform::kWindows ? "none: driver packages are simulated only under Wine" : "none: no Wine prefix";
+    return InfFolder(folder) ? *folder : "none: no Wine prefix has " + *folder;
+  }
+
+  void Packages(std::ostream& out) {
+    ShowDriverPackages(out, ReadState(Path()));
+    out << "INF files: " << InfFolderNote(DriverPackageFolder()) << "\n";
+  }
+
+  void AddPackage(std::ostream& out) { ChangePackage(out, true); }
+  void RemovePackage(std::ostream& out) { ChangePackage(out, false); }
+
+  // The state and, under Wine, the INF file; on a real Windows neither.
+  void ChangePackage(std::ostream& out, bool installed) {
+    const auto folder = DriverPackageFolder();
+    if (platform::kWindows && !folder)
+      throw std::runtime_error("driver packages are simulated only under Wine; nothing changed");
+    std::string file;
+    ChangeBridges([&](State& state) {
+      state.SetDriverPackage(*packageId_, installed);
+      if (const auto inf = InfFolder(folder))
+        file = installed ? WriteDriverPackage(*inf, *packageId_) : RemoveDriverPackage(*inf, *packageId_);
+    });
+    if (file.empty()) out << "INF file: " << InfFolderNote(folder) << "\n";
+    else out << (installed ? "Wrote " : "Removed ") << file << "\n";
+  }
+
   void Reset(std::ostream&) {
     ResetState(Path());
+    if (const auto inf = InfFolder(DriverPackageFolder()))
+      for (const UsbId& id : PresetIds()) WriteDriverPackage(*inf, id);
     platform::AnnounceDeviceChange();
   }
 
@@ -297,6 +357,7 @@ class Tool {
   std::optional<std::string> status_;
   bool clear_ = false;
   std::optional<LibraryGeneration> generation_;
+  std::optional<UsbId> packageId_;
 };
 
 }  // namespace

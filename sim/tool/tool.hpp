@@ -21,5 +21,8 @@ int RunTool(const std::vector<std::string>& arguments, std::ostream& out, std::o
 // fields, pending IDs and time away included, the injected failures, the open handles and the
 // opens and closes per generation.
 void ShowState(std::ostream& out, const std::string& path, bool fileExists, const State& state, std::int64_t now);
+// Its part on driver packages, which `packages` prints too: whether each button's identity, each
+// bridge's and each without a package has one, and which bridges have no driver.
+void ShowDriverPackages(std::ostream& out, const State& state);
 
 }  // namespace tornak::sim

@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""Draws tornak's icon and writes it as a Windows .ico: 32x32 and 16x16, 24-bit colour.
+"""Draws tornak's icon and writes it as a Windows .ico: one image per common scale, so that
+Windows never stretches one (16, 20, 24 px for the caption at 100, 125 and 150 %; 32, 40, 48,
+64 for the taskbar and Alt+Tab; 256 for Explorer's large views). Up to 64 px 24-bit colour with
+an AND mask; 256 px as PNG, the form Windows takes an image that large in.
 
 Run it again after changing the drawing; the .ico beside it is committed so that a build
 needs no Python:  python3 window/res/make_icon.py window/res/tornak.ico
 """
 import struct
 import sys
+import zlib
 
 BACKGROUND = (0x1F, 0x4E, 0x8C)   # deep blue tile
 EDGE = (0x0E, 0x2A, 0x52)
@@ -77,14 +81,28 @@ def bitmap(size):
     return header + bytes(colour) + bytes(mask)
 
 
+def png(size):
+    """One icon image as PNG: 8-bit RGBA, transparent where the AND mask would be set."""
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    rows = b''.join(b'\0' + b''.join(bytes((*c, 255)) if c else b'\0\0\0\0' for c in row) for row in draw(size))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(rows, 9)) + chunk(b'IEND', b''))
+
+
+# The 32 px image first, as it always was; Windows picks by size, whatever the order.
+SIZES = (32, 16, 20, 24, 40, 48, 64, 256)
+
+
 def main(path):
-    images = [(32, bitmap(32)), (16, bitmap(16))]
+    images = [(size, png(size) if size == 256 else bitmap(size), 32 if size == 256 else 24) for size in SIZES]
     out = bytearray(struct.pack('<HHH', 0, 1, len(images)))
     offset = 6 + 16 * len(images)
-    for size, data in images:
-        out += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 24, len(data), offset)
+    for size, data, bits in images:
+        # The directory's byte for 256 is 0.
+        out += struct.pack('<BBBBHHII', size % 256, size % 256, 0, 0, 1, bits, len(data), offset)
         offset += len(data)
-    for _, data in images:
+    for _, data, _ in images:
         out += data
     with open(path, 'wb') as f:
         f.write(out)

@@ -10,17 +10,13 @@
 #include "system/handles_win.hpp"
 #include "system/text_conversions_win.hpp"
 #include "window/layout.hpp"
-#include "window/timing.hpp"
+#include "window/testing/time_bounds.hpp"
 
 // tornak's window as another process sees it: the soak probe and the window tests start the
 // real program with these and read its read-outs and press its buttons through its windows.
 namespace tornak::testing {
 
 inline constexpr wchar_t kMessageBoxClass[] = L"#32770";
-
-// Waits on the window's timer are in its ticks (window/timing.hpp), so that they follow its
-// period. Two ticks and a margin: a tick comes within it, also on a busy machine under Wine.
-inline constexpr DWORD kTwoTicksAndAMarginMs = 2 * kTimer1PeriodMs + 800;
 
 std::wstring ClassOf(HWND window);
 

@@ -9,12 +9,6 @@
 namespace tornak::testing {
 namespace {
 
-// Started right after a tick, a change shown within this came through the announcement: short of
-// the next tick, with room for a busy machine beyond the wait after the last message.
-constexpr DWORD kBeforeTheNextTickMs = kTimer1PeriodMs * 3 / 4;
-// The probe an announcement brings, after the wait that lets a burst settle.
-constexpr DWORD kAnnouncedProbeWithinMs = kDeviceChangeSettleMs + 250;
-
 class DeviceChanges : public WindowTest {
  protected:
   // Returns when a tick has just probed; the time it did.

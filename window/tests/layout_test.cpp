@@ -1,5 +1,9 @@
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <utility>
+
+#include "system/system_folders_win.hpp"
 #include "window/tests/window_harness.hpp"
 
 namespace tornak::testing {
@@ -52,28 +56,81 @@ void ExpectAllTextFits(const MainWindow& window) {
   for (const char* name : {"Rvid", "Rpid"}) ExpectTextFits(window.Control(name), L"EA61", 0);
 }
 
-unsigned DisplayDpi() {
-  HDC screen = GetDC(nullptr);
-  const unsigned dpi = static_cast<unsigned>(GetDeviceCaps(screen, LOGPIXELSX));
-  ReleaseDC(nullptr, screen);
-  return dpi;
+// The DPI ctest set the display to for this run (TORNAK_TEST_DPI), 96 unless it says otherwise:
+// a display that stayed at 96 cannot pass for another.
+unsigned TestedDpi() {
+  wchar_t named[16]{};
+  return GetEnvironmentVariableW(L"TORNAK_TEST_DPI", named, 16) > 0 ? static_cast<unsigned>(_wtoi(named)) : 96;
+}
+
+// The width of one of the window's icons (ICON_SMALL, ICON_BIG); 0 for none.
+int IconWidth(HWND window, WPARAM which) {
+  ICONINFO info{};
+  if (!GetIconInfo(CarriedIn<HICON>(SendMessageW(window, WM_GETICON, which, 0)), &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+
+// Every control at its twips and the dialog font's 8 points at `dpi`, the tooltip in Windows'
+// tooltip font at that DPI, and the icons at the sizes the caption and the taskbar ask for there
+// (at the session's where Windows draws the frame for it on every monitor).
+void ExpectLaidOutFor(const MainWindow& window, unsigned dpi, DpiTier tier) {
+  EXPECT_EQ(window.Dpi(), dpi);
+  for (const ControlRow& row : kControls)
+    EXPECT_EQ(RectInParent(window.Control(row.name)), ScaleToDpi(row.twips, dpi)) << row.name;
+  LOGFONTW font{};
+  GetObjectW(CarriedIn<HFONT>(SendMessageW(window.Control("Label1"), WM_GETFONT, 0, 0)), sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, -MulDiv(8, static_cast<int>(dpi), 72));
+  NONCLIENTMETRICSW system{};
+  system.cbSize = sizeof system;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof system, &system, 0));
+  GetObjectW(CarriedIn<HFONT>(SendMessageW(window.Tooltips(), WM_GETFONT, 0, 0)), sizeof font, &font);
+  const int scaled = static_cast<int>(dpi);
+  EXPECT_NEAR(font.lfHeight, MulDiv(system.lfStatusFont.lfHeight, scaled, static_cast<int>(DisplayDpi())), 1);
+  const bool framePerMonitor = tier == DpiTier::PerMonitorV2;
+  EXPECT_EQ(IconWidth(window.Handle(), ICON_SMALL),
+            framePerMonitor ? MulDiv(16, scaled, 96) : GetSystemMetrics(SM_CXSMICON));
+  EXPECT_EQ(IconWidth(window.Handle(), ICON_BIG),
+            framePerMonitor ? MulDiv(32, scaled, 96) : GetSystemMetrics(SM_CXICON));
+  ExpectAllTextFits(window);
 }
 
 // The window takes the display's DPI when it opens; the tests below then check every rectangle
-// and text at that DPI. ctest runs them once more on a display set to 144 DPI, and names that
-// DPI in TORNAK_TEST_DPI, so that a display that stayed at 96 cannot pass for it.
+// and text at that DPI. ctest runs them once more on a display set to 144 DPI.
 TEST_F(RealWindow, OpensAtTheDisplaysDpi) {
   Open();
   EXPECT_EQ(window->Dpi(), DisplayDpi());
-  wchar_t expected[16]{};
-  if (GetEnvironmentVariableW(L"TORNAK_TEST_DPI", expected, 16) > 0)
-    EXPECT_EQ(DisplayDpi(), static_cast<unsigned>(_wtoi(expected)));
-  else
-    EXPECT_EQ(DisplayDpi(), 96u);
+  EXPECT_EQ(DisplayDpi(), TestedDpi());
 }
 
-TEST_F(RealWindow, FixedFrameCentredWithTheDesignedClientArea) {
+constexpr UINT kOtherDpi = 168;  // a monitor's, other than the display's in every run
+
+// Created where Windows chose, on a second monitor of another DPI, until it is moved.
+UINT WINAPI DpiOfTheMonitorCreatedOn(HWND window) {
+  static HWND created = nullptr;
+  static POINT at{};
+  RECT now{};
+  GetWindowRect(window, &now);
+  if (std::exchange(created, window) != window) at = {now.left, now.top};
+  return now.left == at.x && now.top == at.y ? kOtherDpi : DisplayDpi();
+}
+
+// The window that asked for its frame to scale per monitor before it had any controls, so while
+// it was being created.
+HWND frameScaledAtCreation = nullptr;
+BOOL WINAPI NoteFrameScaling(HWND window) {
+  if (GetWindow(window, GW_CHILD) == nullptr) frameScaledAtCreation = window;
+  return FALSE;
+}
+
+TEST_F(RealWindow, CreatedOnAMonitorOfAnotherDpiEndsCentredAndLaidOutForThePrimaryMonitors) {
+  dpiFakes = {{"GetDpiForWindow", Fake(&DpiOfTheMonitorCreatedOn)},
+              {"EnableNonClientDpiScaling", Fake(&NoteFrameScaling)}};
   Open();
+  EXPECT_EQ(frameScaledAtCreation, Hwnd());
   EXPECT_EQ(ClassOf(Hwnd()), kWindowClassName);
   EXPECT_EQ(WindowText(Hwnd()), L"Kavren PID changer");
   const LONG_PTR style = GetWindowLongPtrW(Hwnd(), GWL_STYLE);
@@ -84,10 +141,11 @@ TEST_F(RealWindow, FixedFrameCentredWithTheDesignedClientArea) {
   EXPECT_NE(GetClassLongPtrW(Hwnd(), GCLP_HICON), 0);
   EXPECT_NE(GetClassLongPtrW(Hwnd(), GCLP_HICONSM), 0);
 
+  ExpectLaidOutFor(*window, DisplayDpi(), dpi->Tier());
   RECT client{};
   GetClientRect(Hwnd(), &client);
-  EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, window->Dpi()));
-  EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, window->Dpi()));
+  EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, DisplayDpi()));
+  EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, DisplayDpi()));
 
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
@@ -139,60 +197,107 @@ TEST_F(RealWindow, FocusStartsOnTheFirstButtonAndTabCyclesTheThree) {
   EXPECT_EQ(GetNextDlgTabItem(Hwnd(), next, FALSE), kavren);
 }
 
-// Every control at its twips and the dialog font's 8 points, at `dpi`.
-void ExpectLaidOutFor(const MainWindow& window, unsigned dpi) {
-  EXPECT_EQ(window.Dpi(), dpi);
-  for (const ControlRow& row : kControls)
-    EXPECT_EQ(RectInParent(window.Control(row.name)), ScaleToDpi(row.twips, dpi)) << row.name;
-  LOGFONTW font{};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window.Control("Label1"), WM_GETFONT, 0, 0)), sizeof font, &font);
-  EXPECT_EQ(font.lfHeight, -MulDiv(8, static_cast<int>(dpi), 72));
-  ExpectAllTextFits(window);
-}
-
 // The window on each tier of DPI support it meets, from Windows 10's per-monitor v2 down to the
-// one DPI of Windows 7 and 8; ctest runs these at 96 and at 144 DPI. The other tests run on the
+// one DPI of Windows 7 and 8; ctest runs these at 96, 120 and 144 DPI. The other tests run on the
 // newest tier.
 class DpiTiers : public WindowTest, public ::testing::WithParamInterface<DpiTier> {};
 
-TEST_P(DpiTiers, ClientAreaControlsAndFontFollowTheDpiInForce) {
+TEST_P(DpiTiers, ClientAreaControlsFontsAndIconsFollowTheDpiInForce) {
   dpiTier = GetParam();
   Open();
   ASSERT_EQ(dpi->Tier(), GetParam()) << "Wine lacks a function of this tier";
   const unsigned display = DisplayDpi();
-  ExpectLaidOutFor(*window, display);
+  EXPECT_EQ(display, TestedDpi());
+  ExpectLaidOutFor(*window, display, GetParam());
   RECT client{};
   GetClientRect(Hwnd(), &client);
-  EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, display));
-  EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, display));
-  // The measured size, in the report of --gtest_output=xml.
-  RecordProperty("client_at_" + std::to_string(display) + "_dpi",
-                 std::to_string(client.right) + " x " + std::to_string(client.bottom));
-  if (GetParam() == DpiTier::System) return;  // Windows 7 and 8 send no WM_DPICHANGED
-
-  // Dragged onto a monitor of another DPI: the window goes where Windows suggests, at the
-  // layout's own size there.
-  const unsigned moved = display == 144 ? 96 : 144;
-  RECT suggested{100, 100, 900, 400};
-  SendMessageW(Hwnd(), WM_DPICHANGED, MAKEWPARAM(moved, moved), reinterpret_cast<LPARAM>(&suggested));
-  ExpectLaidOutFor(*window, moved);
   RECT frame{};
   GetWindowRect(Hwnd(), &frame);
-  EXPECT_EQ(frame.left, 100);
-  EXPECT_EQ(frame.top, 100);
-  const SIZE wanted{TwipsToPixels(kClientWidthTwips, moved), TwipsToPixels(kClientHeightTwips, moved)};
-  if (GetParam() == DpiTier::PerMonitorV2) {
-    // A message sent here moves the window to no other monitor, so its frame stays drawn for the
-    // old DPI, where Windows would redraw it for the new one: the window takes the size the frame
-    // at the new DPI needs around the client area.
-    const SIZE outer = dpi->FrameSize(wanted, static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_STYLE)),
-                                      static_cast<DWORD>(GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE)), moved);
-    EXPECT_EQ(frame.right - frame.left, outer.cx);
-    EXPECT_EQ(frame.bottom - frame.top, outer.cy);
-  } else {
-    GetClientRect(Hwnd(), &client);
-    EXPECT_EQ(client.right, wanted.cx);
-    EXPECT_EQ(client.bottom, wanted.cy);
+  EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, display));
+  EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, display));
+  // The measured sizes, in the report of --gtest_output=xml.
+  RecordProperty("at_" + std::to_string(display) + "_dpi",
+                 "client " + std::to_string(client.right) + " x " + std::to_string(client.bottom) + ", frame " +
+                     std::to_string(frame.right - frame.left) + " x " + std::to_string(frame.bottom - frame.top) +
+                     ", icons " + std::to_string(IconWidth(Hwnd(), ICON_SMALL)) + " and " +
+                     std::to_string(IconWidth(Hwnd(), ICON_BIG)));
+  if (GetParam() == DpiTier::System) return;  // Windows 7 and 8 send no WM_DPICHANGED
+
+  // Dragged onto a monitor of another DPI. From 1703 on Windows first asks the window its size
+  // there, and suggests a rectangle of that size, which the window takes as it stands; a
+  // suggestion of another size (8.1 and 10 before 1703 scale the frame with the client area) gives
+  // only the top-left. A message sent here moves the window to no other monitor, so on the newest
+  // tier its frame stays drawn for the old DPI where Windows would redraw it for the new one.
+  const unsigned moved = display == 144 ? 96 : 144;
+  SIZE answered{};
+  EXPECT_TRUE(SendMessageW(Hwnd(), kGetDpiScaledSizeMessage, moved, reinterpret_cast<LPARAM>(&answered)));
+  for (RECT suggested : {RECT{90, 80, 90 + answered.cx, 80 + answered.cy}, RECT{100, 100, 900, 400}}) {
+    SendMessageW(Hwnd(), WM_DPICHANGED, MAKEWPARAM(moved, moved), reinterpret_cast<LPARAM>(&suggested));
+    ExpectLaidOutFor(*window, moved, GetParam());
+    GetWindowRect(Hwnd(), &frame);
+    EXPECT_EQ(std::pair(frame.left, frame.top), std::pair(suggested.left, suggested.top));
+    EXPECT_EQ(std::pair(frame.right - frame.left, frame.bottom - frame.top), std::pair(answered.cx, answered.cy));
+  }
+  GetClientRect(Hwnd(), &client);
+  if (GetParam() == DpiTier::PerMonitor) {
+    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, moved));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, moved));
+  }
+}
+
+// With fakes that answer for a monitor of another DPI than the screen's, or fail.
+UINT WINAPI MonitorsDpiForWindow(HWND) { return kOtherDpi; }
+UINT WINAPI FailedDpiForWindow(HWND) { return 0; }
+HRESULT WINAPI MonitorsDpi(HMONITOR, int, UINT* x, UINT* y) {
+  *x = *y = kOtherDpi;
+  return S_OK;
+}
+HRESULT WINAPI FailedMonitorDpi(HMONITOR, int, UINT* x, UINT* y) {
+  *x = *y = 0;
+  return E_INVALIDARG;
+}
+BOOL WINAPI FrameOfAnEighthInch(RECT* rect, DWORD, BOOL, DWORD, UINT dpi) {
+  const int eighth = static_cast<int>(dpi) / 8;
+  return InflateRect(rect, eighth, eighth);
+}
+
+unsigned WindowDpiWith(DpiTier tier, const char* name, DpiFunctionSource::AnyFunction fake) {
+  const DpiCompatibility dpi(std::make_unique<FakeDpiFunctions>(tier, std::map{std::pair{std::string(name), fake}}));
+  EXPECT_EQ(dpi.Tier(), tier);
+  return dpi.WindowDpi(GetDesktopWindow());
+}
+
+TEST(DpiFunctions, WindowDpiIsTheMonitorsOnEitherPerMonitorTierAndTheScreensWhereThatFails) {
+  EXPECT_EQ(WindowDpiWith(DpiTier::PerMonitorV2, "GetDpiForWindow", Fake(&MonitorsDpiForWindow)), kOtherDpi);
+  EXPECT_EQ(WindowDpiWith(DpiTier::PerMonitor, "GetDpiForMonitor", Fake(&MonitorsDpi)), kOtherDpi);
+  EXPECT_EQ(WindowDpiWith(DpiTier::PerMonitorV2, "GetDpiForWindow", Fake(&FailedDpiForWindow)), DisplayDpi());
+  EXPECT_EQ(WindowDpiWith(DpiTier::PerMonitor, "GetDpiForMonitor", Fake(&FailedMonitorDpi)), DisplayDpi());
+}
+
+TEST(DpiFunctions, TheNewestTiersFrameIsWindowsFrameAtTheDpiGiven) {
+  const DpiCompatibility dpi(std::make_unique<FakeDpiFunctions>(
+      DpiTier::PerMonitorV2, std::map{std::pair{std::string("AdjustWindowRectExForDpi"), Fake(&FrameOfAnEighthInch)}}));
+  const SIZE outer = dpi.FrameSize({500, 100}, WS_CAPTION, 0, kOtherDpi);
+  EXPECT_EQ(std::pair(outer.cx, outer.cy), std::pair(500L + 42, 100L + 42));
+}
+
+TEST(DpiFunctions, EachSetOfMissingFunctionsGivesItsTierAndLibrariesComeFromTheSystemFolder) {
+  const std::pair<std::set<std::string>, DpiTier> cases[] = {
+      {{"GetSystemMetricsForDpi", "SystemParametersInfoForDpi", "GetDpiForMonitor"}, DpiTier::PerMonitorV2},
+      {{"GetDpiForWindow"}, DpiTier::PerMonitor},
+      {{"AdjustWindowRectExForDpi"}, DpiTier::PerMonitor},
+      {{"EnableNonClientDpiScaling"}, DpiTier::PerMonitor},
+      {{"EnableNonClientDpiScaling", "GetDpiForMonitor"}, DpiTier::System},
+  };
+  for (const auto& [missing, tier] : cases) {
+    auto functions = std::make_unique<FakeDpiFunctions>(DpiTier::PerMonitorV2);
+    functions->missing = missing;
+    const FakeDpiFunctions& asked = *functions;
+    const DpiCompatibility dpi(std::move(functions));
+    EXPECT_EQ(dpi.Tier(), tier) << ::testing::PrintToString(missing);
+    const std::wstring shcore = SystemFolder() + L"shcore.dll";
+    EXPECT_THAT(asked.libraries, ::testing::Each(::testing::AnyOf(SystemFolder() + L"user32.dll", shcore)));
+    EXPECT_EQ(std::count(asked.libraries.begin(), asked.libraries.end(), shcore) != 0, tier != DpiTier::PerMonitorV2);
   }
 }
 

@@ -26,9 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Started right after a tick, a change shown within this came through its announcement: the next
-// tick is a period away, less the moment it takes to notice a tick.
-constexpr DWORD kBeforeTheNextTickMs = kTimer1PeriodMs - 100;
 constexpr DWORD kStartMs = 20000;
 constexpr DWORD kCloseMs = 10000;
 

@@ -25,20 +25,6 @@ using ::testing::Not;
 
 using Tooltips = WindowTest;
 
-// The tooltip's text for a control; nullopt when the control has none.
-std::optional<std::wstring> TipOf(HWND tooltips, HWND control) {
-  std::wstring text(4096, L'\0');
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = GetParent(control);
-  tool.uId = reinterpret_cast<UINT_PTR>(control);
-  if (!SendMessageW(tooltips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return std::nullopt;
-  tool.lpszText = text.data();
-  SendMessageW(tooltips, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
-  text.resize(wcslen(text.c_str()));
-  return text;
-}
-
 // The pointer resting on a clipped read-out shows its tooltip, and the ticks, which set the same
 // text again, leave it showing; a read-out that fits has none.
 TEST_F(Tooltips, OnlyAClippedReadoutHasOneItHoldsTheWholeTextAndStaysOverTicks) {

@@ -1,5 +1,6 @@
 #include <gmock/gmock.h>
 
+#include <cstring>
 #include <string>
 
 #include "system/handles_win.hpp"
@@ -40,7 +41,9 @@ TEST(ProgramResources, VersionRecord) {
   }
 }
 
-TEST(ProgramResources, IconIn32And16PixelsOf24BitColourAndTheManifest) {
+// One image per common scale, so that Windows stretches none: 24-bit colour up to 64 px, and
+// 256 px as PNG.
+TEST(ProgramResources, IconAtEveryCommonScaleAndTheManifest) {
   UniqueModule program(LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(program);
 
@@ -58,14 +61,22 @@ TEST(ProgramResources, IconIn32And16PixelsOf24BitColourAndTheManifest) {
   const auto* entries = reinterpret_cast<const GroupEntry*>(header + 3);
   std::vector<std::pair<int, int>> sizes;
   for (WORD i = 0; i < header[2]; ++i) {
-    sizes.emplace_back(entries[i].width, entries[i].bitCount);
+    const int width = entries[i].width == 0 ? 256 : entries[i].width;
     HRSRC image = FindResourceW(program.Get(), MAKEINTRESOURCEW(entries[i].id), RT_ICON);
     ASSERT_NE(image, nullptr);
-    const auto* bitmap = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(program.Get(), image)));
-    EXPECT_EQ(bitmap->biWidth, entries[i].width);
-    EXPECT_EQ(bitmap->biBitCount, 24);
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(program.Get(), image)));
+    if (std::memcmp(data, "\x89PNG", 4) == 0) {
+      sizes.emplace_back(width, 0);
+      EXPECT_EQ(data[16] << 24 | data[17] << 16 | data[18] << 8 | data[19], width);  // IHDR's width
+      continue;
+    }
+    const auto* bitmap = reinterpret_cast<const BITMAPINFOHEADER*>(data);
+    EXPECT_EQ(bitmap->biWidth, width);
+    sizes.emplace_back(width, bitmap->biBitCount);
   }
-  EXPECT_THAT(sizes, ::testing::UnorderedElementsAre(std::pair{32, 24}, std::pair{16, 24}));
+  EXPECT_THAT(sizes, ::testing::UnorderedElementsAre(std::pair{16, 24}, std::pair{20, 24}, std::pair{24, 24},
+                                                     std::pair{32, 24}, std::pair{40, 24}, std::pair{48, 24},
+                                                     std::pair{64, 24}, std::pair{256, 0}));
 
   HRSRC manifest = FindResourceW(program.Get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
   ASSERT_NE(manifest, nullptr);

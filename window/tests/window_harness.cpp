@@ -1,5 +1,8 @@
 #include "window/tests/window_harness.hpp"
 
+#include <commctrl.h>
+#include <utility>
+
 namespace tornak::testing {
 
 bool Pump(DWORD ms, const std::function<bool()>& done) {
@@ -39,6 +42,41 @@ SIZE TextExtent(HWND control, const std::wstring& text, HGDIOBJ font) {
   return extent;
 }
 
+std::optional<std::wstring> TipOf(HWND tooltips, HWND control) {
+  std::wstring text(4096, L'\0');
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = GetParent(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  if (!SendMessageW(tooltips, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return std::nullopt;
+  tool.lpszText = text.data();
+  SendMessageW(tooltips, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+FakeDpiFunctions::FakeDpiFunctions(DpiTier newest, std::map<std::string, AnyFunction> fakes)
+    : fakes_(std::move(fakes)) {
+  if (newest != DpiTier::PerMonitorV2)
+    missing = {"GetDpiForWindow", "AdjustWindowRectExForDpi", "EnableNonClientDpiScaling", "GetSystemMetricsForDpi",
+               "SystemParametersInfoForDpi"};
+  if (newest == DpiTier::System) missing.insert("GetDpiForMonitor");
+}
+
+DpiFunctionSource::AnyFunction FakeDpiFunctions::Find(const std::wstring& library, const char* name) {
+  libraries.push_back(library);
+  if (missing.count(name) != 0) return nullptr;
+  if (const auto fake = fakes_.find(name); fake != fakes_.end()) return fake->second;
+  return system_.Find(library, name);
+}
+
+unsigned DisplayDpi() {
+  HDC screen = GetDC(nullptr);
+  const unsigned dpi = static_cast<unsigned>(GetDeviceCaps(screen, LOGPIXELSX));
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
 WindowTest::WindowTest() {
   newFake.numDevices = 0;
   oldFake.numDevices = 0;
@@ -68,8 +106,8 @@ void WindowTest::Open(MessageBoxFunction showBox) {
     return answer;
   };
   quitMessages = 0;
-  dpi = std::make_unique<DpiOfTier>(dpiTier);
-  window = std::make_unique<MainWindow>(libraries, *dpi, oneAtATime);
+  dpi = std::make_unique<DpiCompatibility>(std::make_unique<FakeDpiFunctions>(dpiTier, dpiFakes));
+  window = std::make_unique<MainWindow>(libraries, *dpi, oneAtATime, packagesFolder);
   ASSERT_TRUE(window->Open(SW_SHOWNORMAL));
 }
 

@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,9 +17,6 @@
 #include "window/testing/program_window.hpp"
 
 namespace tornak::testing {
-
-// A few ticks of the window's timer, each of which may probe and show a box.
-inline constexpr DWORD kAFewTicksMs = 5 * kTimer1PeriodMs;
 
 // Dispatches the thread's messages, as the program's loop would, for about ms milliseconds or
 // until done() holds. Returns done() (true when there is none). A WM_QUIT ends nothing here (a
@@ -30,6 +30,9 @@ LayoutRect RectInParent(HWND child);
 // The size of one line of text in a control's DC, in the given font or, for nullptr, the
 // control's own.
 SIZE TextExtent(HWND control, const std::wstring& text, HGDIOBJ font);
+
+// The tooltip's text for a control; nullopt when the control has none.
+std::optional<std::wstring> TipOf(HWND tooltips, HWND control);
 
 // One generation as the window sees it: passes every call on to target, which a test may switch
 // (a missing library, then a fake bridge), and notes what the probe hands over.
@@ -59,12 +62,30 @@ class SwitchableCp210x final : public Cp210x {
   void Inspect(Args...) {}
 };
 
-// The DPI functions of the running Windows, or none newer than an older tier's. Wine offers every
-// tier's functions, so this is how the tests open the window as Windows 8.1 or 7 would.
-class DpiOfTier final : public DpiCompatibility {
+// The DPI functions of the running Windows, without those newer than a tier's, or fakes in their
+// place; notes each library asked for. Wine offers every tier's functions, so this is how the
+// tests open the window as Windows 8.1 or 7 would, or on a monitor of another DPI.
+class FakeDpiFunctions final : public DpiFunctionSource {
  public:
-  explicit DpiOfTier(DpiTier newest) : DpiCompatibility(newest) {}
+  explicit FakeDpiFunctions(DpiTier newest, std::map<std::string, AnyFunction> fakes = {});
+  AnyFunction Find(const std::wstring& library, const char* name) override;
+
+  std::set<std::string> missing;
+  std::vector<std::wstring> libraries;
+
+ private:
+  std::map<std::string, AnyFunction> fakes_;
+  SystemDpiFunctions system_;
 };
+
+// A fake for FakeDpiFunctions.
+template <typename Function>
+DpiFunctionSource::AnyFunction Fake(Function* function) {
+  return reinterpret_cast<DpiFunctionSource::AnyFunction>(function);
+}
+
+// The screen's DPI, the session's one.
+unsigned DisplayDpi();
 
 struct RecordedBox {
   HWND owner;
@@ -99,7 +120,9 @@ class WindowTest : public ::testing::Test {
   DWORD holdMs = 0;
   bool boxOpen = false;
   DpiTier dpiTier = DpiTier::PerMonitorV2;  // the newest the window may use
-  std::unique_ptr<DpiOfTier> dpi;
+  std::map<std::string, DpiFunctionSource::AnyFunction> dpiFakes;  // by name, in place of Windows' own
+  std::unique_ptr<DpiCompatibility> dpi;
+  std::wstring packagesFolder = InstalledPackagesFolder();  // where the window reads the driver packages
   std::unique_ptr<MainWindow> window;
 };
 
