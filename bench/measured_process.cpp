@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "system/entry_point_win.hpp"
 #include "system/text_conversions_win.hpp"
 #include "window/testing/program_window.hpp"
 
@@ -55,8 +56,7 @@ constexpr ULONG kSystemProcessInformation = 5;
 // those two functions give.
 ProcessEntry FindProcess(DWORD processId) {
   using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-  static const auto query =
-      reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  static const auto query = EntryPointOf<Query>(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
   if (query == nullptr) throw std::runtime_error("ntdll.dll has no NtQuerySystemInformation");
   std::vector<unsigned char> buffer(1 << 16);
   ULONG needed = 0;

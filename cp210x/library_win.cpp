@@ -8,6 +8,7 @@
 
 #include "cp210x/library_image.hpp"
 #include "cp210x/shared_library.hpp"
+#include "system/entry_point_win.hpp"
 #include "system/handles_win.hpp"
 #include "system/program_folder.hpp"
 #include "system/system_folders_win.hpp"
@@ -92,7 +93,7 @@ LoadOutcome OpenLibrary(const std::string& fileName) {
 }
 
 SharedLibrary::EntryAddress FindEntryPoint(void* module, const char* name) {
-  return reinterpret_cast<SharedLibrary::EntryAddress>(GetProcAddress(static_cast<HMODULE>(module), name));
+  return EntryPointOf<SharedLibrary::EntryAddress>(static_cast<HMODULE>(module), name);
 }
 
 void CloseLibrary(void* module) noexcept { FreeLibrary(static_cast<HMODULE>(module)); }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sim/platform.hpp"
+#include "system/entry_point_win.hpp"
 #include "system/handles_win.hpp"
 #include "system/system_folders_win.hpp"
 #include "system/text_conversions_win.hpp"
@@ -91,7 +92,7 @@ unsigned long ProcessId() { return GetCurrentProcessId(); }
 std::optional<std::string> WineWindowsFolder() {
   // Wine's ntdll exports its version; Windows' has no such entry point.
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  if (ntdll == nullptr || GetProcAddress(ntdll, "wine_get_version") == nullptr) return std::nullopt;
+  if (EntryPointOf(ntdll, "wine_get_version") == nullptr) return std::nullopt;
   const std::wstring folder = WindowsFolder();
   if (folder.empty()) return std::nullopt;
   return WideToUtf8(folder);

@@ -28,8 +28,7 @@ unsigned ScreenDpi() {
 DpiFunctionSource::AnyFunction SystemDpiFunctions::Find(const std::wstring& library, const char* name) {
   UniqueModule& module = libraries_[library];
   if (!module) module = UniqueModule(LoadLibraryExW(library.c_str(), nullptr, 0));
-  if (!module) return nullptr;
-  return reinterpret_cast<AnyFunction>(GetProcAddress(module.Get(), name));
+  return EntryPointOf(module.Get(), name);
 }
 
 DpiCompatibility::DpiCompatibility(std::unique_ptr<DpiFunctionSource> functions) : functions_(std::move(functions)) {

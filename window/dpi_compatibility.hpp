@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "system/entry_point_win.hpp"
 #include "system/handles_win.hpp"
 
 namespace tornak {
@@ -31,8 +32,7 @@ inline constexpr UINT kGetDpiScaledSizeMessage = 0x02E4;
 // Where DpiCompatibility finds the functions newer Windows adds; tests put fakes in its place.
 class DpiFunctionSource {
  public:
-  // The type that stands for any function: FARPROC's own would not convert cleanly.
-  using AnyFunction = void (*)();
+  using AnyFunction = tornak::AnyFunction;
 
   DpiFunctionSource() = default;
   DpiFunctionSource(const DpiFunctionSource&) = delete;

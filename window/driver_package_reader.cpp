@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "system/entry_point_win.hpp"
 #include "system/handles_win.hpp"
 #include "system/system_folders_win.hpp"
 #include "system/text_conversions_win.hpp"
@@ -159,11 +160,8 @@ using ActualModelsSectionFunction = BOOL(WINAPI*)(PINFCONTEXT, PSP_ALTPLATFORM_I
 
 // SetupDiGetActualModelsSectionW, where this SetupAPI has it (Windows XP and later; not Wine 8).
 ActualModelsSectionFunction ActualModelsSection() {
-  static const auto function = [] {
-    const HMODULE setupApi = GetModuleHandleW(L"setupapi.dll");
-    const FARPROC found = setupApi != nullptr ? GetProcAddress(setupApi, "SetupDiGetActualModelsSectionW") : nullptr;
-    return reinterpret_cast<ActualModelsSectionFunction>(reinterpret_cast<void*>(found));
-  }();
+  static const auto function =
+      EntryPointOf<ActualModelsSectionFunction>(GetModuleHandleW(L"setupapi.dll"), "SetupDiGetActualModelsSectionW");
   return function;
 }
 
@@ -221,11 +219,9 @@ void MarkNamedPresets(INFCONTEXT& model, PresetsNamed& named) {
   for (DWORD i = 2; i <= fields; ++i) {
     wchar_t id[kHardwareIdBuffer];
     if (!SetupGetStringFieldW(&model, i, id, kHardwareIdBuffer, nullptr)) continue;
-    std::array<char16_t, kHardwareIdBuffer> core{};
-    const std::size_t length = std::wcslen(id);
-    std::copy(id, id + length, core.begin());
+    const Text hardwareId = CoreText(id);
     for (std::size_t p = 0; p < kIdentityPresets.size(); ++p)
-      named[p] = named[p] || NamesIdentity(std::u16string_view(core.data(), length), kIdentityPresets[p]);
+      named[p] = named[p] || NamesIdentity(hardwareId, kIdentityPresets[p]);
   }
 }
 
